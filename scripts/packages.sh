@@ -1,0 +1,29 @@
+# Sourced by the scripts: installs Debian packages that are missing.
+# Works as root or through sudo; refreshes the package lists only when
+# something has to be installed.
+
+ensure_packages() {
+    local missing=()
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null 2>&1; then
+            echo "missing packages: ${missing[*]} (run as root or install sudo)" >&2
+            return 1
+        fi
+        sudo=(sudo)
+    fi
+    echo "== installing ${missing[*]}"
+    local apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+    "${apt[@]}" update -qq
+    "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# What building and testing the engine needs.
+BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev git)
