@@ -6,6 +6,8 @@
 #include "geometry/vec3.h"
 #include "geometry/vertex.h"
 
+class Light;
+
 // The unit of geometry the engine places, lights and draws. It keeps its
 // vertices twice: `verts` in model space, with normals computed once at
 // construction, and `worldVerts`, rebuilt from them by every update() and
@@ -36,6 +38,10 @@ public:
     // the projection along L when k = 1; otherwise it is scaled by k about the
     // origin. Only positions change.
     void projectShadow(float a, float b, float c, float d, float lx, float ly, float lz);
+
+    // Writes integer colours into the world copy from `count` lights, in list
+    // order; update() must come first. Defined with the lights.
+    void applyLights(Light* const* lights, int count);
 
     void setPosition(float x, float y, float z) { position = {x, y, z}; }
     void moveBy(float x, float y, float z);
