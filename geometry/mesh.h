@@ -6,6 +6,7 @@
 #include "geometry/vec3.h"
 #include "geometry/vertex.h"
 
+class Camera;
 class Light;
 
 // The unit of geometry the engine places, lights and draws. It keeps its
@@ -42,6 +43,10 @@ public:
     // Writes integer colours into the world copy from `count` lights, in list
     // order; update() must come first. Defined with the lights.
     void applyLights(Light* const* lights, int count);
+
+    // Carries the world copy into the camera's view with a perspective divide;
+    // update() must come first. Defined with the camera.
+    void projectToCamera(const Camera& camera);
 
     void setPosition(float x, float y, float z) { position = {x, y, z}; }
     void moveBy(float x, float y, float z);
