@@ -6,23 +6,9 @@
 #include "geometry/rotation.h"
 
 namespace {
+
 constexpr double strafeTurn = 1.57;  // deliberately not pi/2
 constexpr float focalLength = 1500.0f;
-}  // namespace
-
-void Camera::moveBy(float dx, float dy, float dz) {
-    position.x += dx;
-    position.y += dy;
-    position.z += dz;
-}
-
-void Camera::rotateBy(float ax, float ay, float az) {
-    rotation.x += ax;
-    rotation.y += ay;
-    rotation.z += az;
-}
-
-namespace {
 
 // distance · h(ax, ay), each increment formed in double and rounded to float.
 Vec3 headingStep(double ax, double ay, float distance) {
@@ -33,25 +19,19 @@ Vec3 headingStep(double ax, double ay, float distance) {
 }  // namespace
 
 void Camera::moveForward(float distance) {
-    const Vec3 step = headingStep(rotation.x, rotation.y, distance);
-    moveBy(step.x, step.y, step.z);
+    position += headingStep(rotation.x, rotation.y, distance);
 }
 
 void Camera::moveBackward(float distance) {
-    const Vec3 step = headingStep(rotation.x, rotation.y, distance);
-    position.x -= step.x;
-    position.y -= step.y;
-    position.z -= step.z;
+    position -= headingStep(rotation.x, rotation.y, distance);
 }
 
 void Camera::strafePositive(float distance) {
-    const Vec3 step = headingStep(rotation.x, double(rotation.y) + strafeTurn, distance);
-    moveBy(step.x, step.y, step.z);
+    position += headingStep(rotation.x, double(rotation.y) + strafeTurn, distance);
 }
 
 void Camera::strafeNegative(float distance) {
-    const Vec3 step = headingStep(rotation.x, double(rotation.y) - strafeTurn, distance);
-    moveBy(step.x, step.y, step.z);
+    position += headingStep(rotation.x, double(rotation.y) - strafeTurn, distance);
 }
 
 // The camera's position is added, not subtracted, and there is no screen

@@ -11,9 +11,9 @@
 // sin ax or sin ay is 0. The z angle plays no part in movement.
 class Camera {
 public:
-    void moveBy(float dx, float dy, float dz);
+    void moveBy(float dx, float dy, float dz) { position += {dx, dy, dz}; }
     void setPosition(float px, float py, float pz) { position = {px, py, pz}; }
-    void rotateBy(float ax, float ay, float az);
+    void rotateBy(float ax, float ay, float az) { rotation += {ax, ay, az}; }
     void setRotation(float ax, float ay, float az) { rotation = {ax, ay, az}; }
 
     void moveForward(float distance);

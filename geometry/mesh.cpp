@@ -27,24 +27,6 @@ Mesh::Mesh(std::int32_t vertexCount, std::int32_t triangleCount, const Vertex* v
     computeNormals();
 }
 
-void Mesh::moveBy(float x, float y, float z) {
-    position.x += x;
-    position.y += y;
-    position.z += z;
-}
-
-void Mesh::rotateBy(float x, float y, float z) {
-    rotation.x += x;
-    rotation.y += y;
-    rotation.z += z;
-}
-
-void Mesh::scaleBy(float x, float y, float z) {
-    scale.x += x;
-    scale.y += y;
-    scale.z += z;
-}
-
 namespace {
 
 // Scales v to unit length. A vector of length zero (a degenerate face, an

@@ -49,12 +49,12 @@ public:
     void projectToCamera(const Camera& camera);
 
     void setPosition(float x, float y, float z) { position = {x, y, z}; }
-    void moveBy(float x, float y, float z);
+    void moveBy(float x, float y, float z) { position += {x, y, z}; }
     void setRotation(float x, float y, float z) { rotation = {x, y, z}; }
-    void rotateBy(float x, float y, float z);
+    void rotateBy(float x, float y, float z) { rotation += {x, y, z}; }
     void setScale(float x, float y, float z) { scale = {x, y, z}; }
     // Adds to the scale factors; it does not multiply them.
-    void scaleBy(float x, float y, float z);
+    void scaleBy(float x, float y, float z) { scale += {x, y, z}; }
     void setTexture(std::int32_t name) { textureName = name; }
     std::int32_t texture() const { return textureName; }
     void setAlpha(float alpha) { alphaValue = alpha; }

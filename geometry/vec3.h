@@ -11,6 +11,20 @@ struct Vec3 {
     float z = 0.0f;
 };
 
+inline Vec3& operator+=(Vec3& a, const Vec3& b) {
+    a.x += b.x;
+    a.y += b.y;
+    a.z += b.z;
+    return a;
+}
+
+inline Vec3& operator-=(Vec3& a, const Vec3& b) {
+    a.x -= b.x;
+    a.y -= b.y;
+    a.z -= b.z;
+    return a;
+}
+
 // The engine's one way of measuring a vector: squares summed in float, the
 // square root taken in double and rounded to float.
 inline float vectorLength(float x, float y, float z) {

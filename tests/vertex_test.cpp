@@ -6,48 +6,34 @@
 #include <memory>
 #include <numbers>
 
+#include "mesh_support.h"
+
 namespace {
 
 void expectAttributesZero(const Vertex& v) {
     EXPECT_EQ(v.tu, 0.0f);
     EXPECT_EQ(v.tv, 0.0f);
-    EXPECT_EQ(v.nx, 0.0f);
-    EXPECT_EQ(v.ny, 0.0f);
-    EXPECT_EQ(v.nz, 0.0f);
+    EXPECT_NORMAL(v, 0.0f, 0.0f, 0.0f);
 }
 
 TEST(Vertex, DefaultIsBlackAtOriginOtherFormsAreWhite) {
     const Vertex black;
     expectAttributesZero(black);
-    EXPECT_EQ(black.red, 0);
-    EXPECT_EQ(black.green, 0);
-    EXPECT_EQ(black.blue, 0);
-    EXPECT_EQ(black.x, 0.0f);
-    EXPECT_EQ(black.y, 0.0f);
-    EXPECT_EQ(black.z, 0.0f);
+    EXPECT_COLOUR(black, 0, 0, 0);
+    EXPECT_POSITION(black, 0.0f, 0.0f, 0.0f);
 
     const Vertex cartesian(1, 2, 3);
     expectAttributesZero(cartesian);
-    EXPECT_EQ(cartesian.red, 255);
-    EXPECT_EQ(cartesian.green, 255);
-    EXPECT_EQ(cartesian.blue, 255);
-    EXPECT_EQ(cartesian.x, 1.0f);
-    EXPECT_EQ(cartesian.y, 2.0f);
-    EXPECT_EQ(cartesian.z, 3.0f);
+    EXPECT_COLOUR(cartesian, 255, 255, 255);
+    EXPECT_POSITION(cartesian, 1.0f, 2.0f, 3.0f);
 
     const Vertex polar(1, 0, 0, Polar::tag);
     expectAttributesZero(polar);
-    EXPECT_EQ(polar.red, 255);
-    EXPECT_EQ(polar.green, 255);
-    EXPECT_EQ(polar.blue, 255);
+    EXPECT_COLOUR(polar, 255, 255, 255);
+    EXPECT_POSITION(polar, 1.0f, 0.0f, 0.0f);
 }
 
 TEST(Vertex, PolarFormMeasuresElevationFromXzPlaneAndAzimuthFromXTowardsZ) {
-    const Vertex east(1, 0, 0, Polar::tag);
-    EXPECT_EQ(east.x, 1.0f);
-    EXPECT_EQ(east.y, 0.0f);
-    EXPECT_EQ(east.z, 0.0f);
-
     // π/2 as a float is off by 4.4e-8, so the zero components come out near
     // 1e-7 times the radius, not at 0.
     const float quarter = float(std::numbers::pi / 2);
@@ -97,30 +83,18 @@ TEST(Vertex, AssignmentCarriesEveryFieldAndSetPositionOnlyThePosition) {
 
     Vertex target;
     target = source;
-    EXPECT_EQ(target.tu, 0.25f);
-    EXPECT_EQ(target.tv, 0.75f);
-    EXPECT_EQ(target.nx, 0.6f);
-    EXPECT_EQ(target.ny, 0.8f);
-    EXPECT_EQ(target.nz, -1.0f);
-    EXPECT_EQ(target.red, 7);
-    EXPECT_EQ(target.green, -8);
-    EXPECT_EQ(target.blue, 300);
-    EXPECT_EQ(target.x, 1.0f);
-    EXPECT_EQ(target.y, 2.0f);
-    EXPECT_EQ(target.z, 3.0f);
+    EXPECT_POSITION(target, 1.0f, 2.0f, 3.0f);
+    const auto expectAttributesOfSource = [&] {
+        EXPECT_EQ(target.tu, 0.25f);
+        EXPECT_EQ(target.tv, 0.75f);
+        EXPECT_NORMAL(target, 0.6f, 0.8f, -1.0f);
+        EXPECT_COLOUR(target, 7, -8, 300);
+    };
+    expectAttributesOfSource();
 
     target.setPosition(-4, 5, -6);
-    EXPECT_EQ(target.x, -4.0f);
-    EXPECT_EQ(target.y, 5.0f);
-    EXPECT_EQ(target.z, -6.0f);
-    EXPECT_EQ(target.tu, 0.25f);
-    EXPECT_EQ(target.tv, 0.75f);
-    EXPECT_EQ(target.nx, 0.6f);
-    EXPECT_EQ(target.ny, 0.8f);
-    EXPECT_EQ(target.nz, -1.0f);
-    EXPECT_EQ(target.red, 7);
-    EXPECT_EQ(target.green, -8);
-    EXPECT_EQ(target.blue, 300);
+    EXPECT_POSITION(target, -4.0f, 5.0f, -6.0f);
+    expectAttributesOfSource();
 }
 
 TEST(TriangleUV, FreshBlockHoldsThreeZeroPairs) {
