@@ -5,147 +5,98 @@
 #include <climits>
 #include <vector>
 
-#include "geometry/mesh.h"
 #include "mesh_support.h"
 
 namespace {
 
-// One mesh of loose vertices and a light list, lit the way a frame lights it.
-struct Scene {
-    std::unique_ptr<Mesh> mesh;
-    std::vector<Light*> lights;
-
-    explicit Scene(std::initializer_list<Vertex> vertices) : mesh(meshOf(vertices)) {
-        mesh->update();
-    }
-    // Applies the list once and returns the lit world vertices.
-    const Vertex* lit() {
-        mesh->applyLights(lights.data(), int(lights.size()));
-        return mesh->transformedVertices();
-    }
-    // Lighting reads the world normal; set it directly rather than build faces.
-    void setNormal(int i, float x, float y, float z) {
-        Vertex& v = mesh->transformedVertices()[i];
-        v.nx = x;
-        v.ny = y;
-        v.nz = z;
-    }
-};
-
-Vertex coloured(int r, int g, int b) {
-    Vertex v;
+Vertex coloured(int r, int g, int b, float x = 0, float y = 0, float z = 0) {
+    Vertex v = blackAt(x, y, z);
     v.red = r;
     v.green = g;
     v.blue = b;
     return v;
 }
 
-TEST(Lights, ConstructorsSetKindColourAndGeometry) {
-    const Light bare;
-    EXPECT_COLOUR(bare, 255, 255, 255);
+// Loose vertices lit the way a frame lights them: update, then the list.
+struct Scene {
+    std::unique_ptr<Mesh> mesh;
+    // World normals to set after the update: lighting reads them, and setting
+    // them directly spares building faces.
+    std::vector<std::pair<int, Vec3>> normals;
 
-    const AmbientLight ambient(1, 2, 3);
-    EXPECT_COLOUR(ambient, 1, 2, 3);
-    EXPECT_EQ(ambient.type, LightAmbient);
+    explicit Scene(std::initializer_list<Vertex> vertices) : mesh(meshOf(vertices)) {}
+    const Vertex* lit(std::vector<Light*> lights) {
+        mesh->update();
+        Vertex* world = mesh->transformedVertices();
+        for (const auto& [i, n] : normals) {
+            world[i].nx = n.x;
+            world[i].ny = n.y;
+            world[i].nz = n.z;
+        }
+        mesh->applyLights(lights.data(), int(lights.size()));
+        return world;
+    }
+};
 
-    const PointLight point(0, 0, 255, 1, 2, 3, 80);
-    EXPECT_EQ(point.type, LightPoint);
-    EXPECT_POSITION(point.position, 1.0f, 2.0f, 3.0f);
-    EXPECT_EQ(point.range, 80.0f);
-
+TEST(Lights, DirectionalLightKeepsAUnitDirectionUnlessItHasNone) {
     DirectionalLight sun(255, 255, 255, 3, 0, -4);
-    EXPECT_EQ(sun.type, LightDirectional);
     EXPECT_POSITION(sun.direction, 0.6f, 0.0f, -0.8f);
     sun.setDirection(0, -2, 0);
     EXPECT_POSITION(sun.direction, 0.0f, -1.0f, 0.0f);
-    sun.setDirection(0, 0, 0);  // no direction to normalise: kept, not NaN
+    sun.setDirection(0, 0, 0);
     EXPECT_POSITION(sun.direction, 0.0f, 0.0f, 0.0f);
 }
 
-TEST(Lights, EmptyListOnlyClampsFromAbove) {
-    Scene scene{coloured(300, -5, 255), coloured(256, 0, 1000)};
-    const Vertex* v = scene.lit();
-    EXPECT_COLOUR(v[0], 255, -5, 255);
-    EXPECT_COLOUR(v[1], 255, 0, 255);
-}
-
 TEST(Lights, PointLightIsFullWithinItsRangeAndFallsOffBeyond) {
-    Vertex atRange = coloured(0, 0, 0), atTwice = coloured(100, 0, 0), beyond = coloured(0, 0, 0);
-    atRange.setPosition(80, 0, 0);
-    atTwice.setPosition(0, -160, 0);
-    beyond.setPosition(0, 0, 400);  // 5 ranges away
-    Scene scene{atRange, atTwice, beyond};
+    Scene scene{coloured(0, 0, 0, 80, 0, 0), coloured(100, 0, 0, 0, -160, 0),
+                coloured(0, 0, 0, 0, 0, 400)};
     PointLight light(255, 255, 10, 0, 0, 0, 80);
-    scene.lights = {&light};
+    const Vertex* v = scene.lit({&light});
+    EXPECT_COLOUR(v[0], 255, 255, 10);  // exactly at the range: full
+    EXPECT_COLOUR(v[1], 227, 127, 5);   // 100 + 127.5 and 0 + 127.5 truncate together
+    EXPECT_COLOUR(v[2], 51, 51, 2);     // five ranges away
 
-    const Vertex* v = scene.lit();
-    EXPECT_COLOUR(v[0], 255, 255, 10);
-    // 100 + 127.5 and 0 + 127.5 truncate together to 227 and 127.
-    EXPECT_COLOUR(v[1], 227, 127, 5);
-    EXPECT_COLOUR(v[2], 51, 51, 2);
-}
-
-TEST(Lights, PointLightDistanceIsMeasuredInDouble) {
-    // 1e20 squared overflows a float: measured in float this vertex would be
-    // infinitely far and get nothing; in double it is 10 ranges away.
-    Vertex v = coloured(0, 0, 0);
-    v.setPosition(1e20f, 0, 0);
-    Scene scene{v};
-    PointLight light(255, 0, 0, 0, 0, 0, 1e19f);
-    scene.lights = {&light};
-    EXPECT_COLOUR(scene.lit()[0], 25, 0, 0);
-}
-
-TEST(Lights, PointLightOfRangeZeroOnlyReachesItsOwnPosition) {
-    Vertex there = coloured(0, 0, 0), near = coloured(3, 3, 3);
-    there.setPosition(5, 5, 5);
-    near.setPosition(5, 5, 5.001f);
-    Scene scene{there, near};
-    PointLight light(0, 0, 255, 5, 5, 5, 0);
-    scene.lights = {&light};
-    const Vertex* v = scene.lit();
+    // Range 0 reaches only the light's own position; elsewhere c / ∞ adds nothing.
+    Scene pinpoint{coloured(0, 0, 0, 5, 5, 5), coloured(3, 3, 3, 5, 5, 5.001f)};
+    PointLight point(0, 0, 255, 5, 5, 5, 0);
+    v = pinpoint.lit({&point});
     EXPECT_COLOUR(v[0], 0, 0, 255);
     EXPECT_COLOUR(v[1], 3, 3, 3);
+
+    // 1e20 squared overflows a float: measured in float this vertex would be
+    // infinitely far; in double it is ten ranges away.
+    Scene far{coloured(0, 0, 0, 1e20f, 0, 0)};
+    PointLight wide(255, 0, 0, 0, 0, 0, 1e19f);
+    EXPECT_COLOUR(far.lit({&wide})[0], 25, 0, 0);
 }
 
 TEST(Lights, DirectionalLightSetsTheColourOfTheVerticesItFaces) {
     Scene scene{coloured(200, 10, 10), coloured(200, 10, 10), coloured(200, 10, 10)};
-    scene.setNormal(0, 0.5f, 0.8660254f, 0);  // s = 0.5 exactly
-    scene.setNormal(1, 0, 1, 0);              // s = 0: at right angles
-    scene.setNormal(2, -1, 0, 0);             // s < 0: facing away
+    scene.normals = {{0, {0.5f, 0.8660254f, 0}},  // s = 0.5 exactly
+                     {1, {0, 1, 0}},              // s = 0: at right angles
+                     {2, {-1, 0, 0}}};            // facing away
     DirectionalLight light(255, 100, -50, 1, 0, 0);
-    scene.lights = {&light};
-    const Vertex* v = scene.lit();
+    const Vertex* v = scene.lit({&light});
     EXPECT_COLOUR(v[0], 127, 50, -25);
     EXPECT_COLOUR(v[1], 200, 10, 10);
     EXPECT_COLOUR(v[2], 200, 10, 10);
 }
 
-TEST(Lights, ListOrderMatters) {
+TEST(Lights, ListOrderMattersAndOnlyTheFinalSumIsClamped) {
     Scene scene{coloured(0, 0, 0)};
-    scene.setNormal(0, 0, 1, 0);
+    scene.normals = {{0, {0, 1, 0}}};
     DirectionalLight sun(100, 100, 100, 0, 1, 0);
     AmbientLight grey(50, 50, 50);
+    EXPECT_COLOUR(scene.lit({&grey, &sun})[0], 100, 100, 100);  // the sun erases the ambient
+    EXPECT_COLOUR(scene.lit({&sun, &grey})[0], 150, 150, 150);
 
-    scene.lights = {&grey, &sun};  // the directional light erases the ambient light
-    EXPECT_COLOUR(scene.lit()[0], 100, 100, 100);
+    AmbientLight bright(200, 200, 200), negative(-500, -300, -500);
+    EXPECT_COLOUR(scene.lit({&bright, &bright})[0], 255, 255, 255);
+    // 400 - 300 stays 100: nothing is clamped between lights, nor from below.
+    EXPECT_COLOUR(scene.lit({&bright, &bright, &negative})[0], -100, 100, -100);
 
-    scene.mesh->update();
-    scene.setNormal(0, 0, 1, 0);
-    scene.lights = {&sun, &grey};
-    EXPECT_COLOUR(scene.lit()[0], 150, 150, 150);
-}
-
-TEST(Lights, OnlyTheFinalSumIsClamped) {
-    Scene scene{coloured(0, 0, 0)};
-    AmbientLight bright(200, 200, 200), negative(-300, -300, -500);
-    scene.lights = {&bright, &bright};
-    EXPECT_COLOUR(scene.lit()[0], 255, 255, 255);
-
-    // 400 - 300 stays 100: no clamp between lights.
-    scene.mesh->update();
-    scene.lights = {&bright, &bright, &negative};
-    EXPECT_COLOUR(scene.lit()[0], 100, 100, -100);
+    Scene hot{coloured(300, -5, 1000)};
+    EXPECT_COLOUR(hot.lit({})[0], 255, -5, 255);
 }
 
 TEST(Lights, LightsOfNoKnownKindAreSkipped) {
@@ -153,8 +104,7 @@ TEST(Lights, LightsOfNoKnownKindAreSkipped) {
     AmbientLight unassigned(100, 100, 100);
     unassigned.type = LightType(2);
     Light bare;
-    scene.lights = {&unassigned, &bare};
-    EXPECT_COLOUR(scene.lit()[0], 7, 8, 9);
+    EXPECT_COLOUR(scene.lit({&unassigned, &bare})[0], 7, 8, 9);
 }
 
 TEST(Lights, ExtremeColoursSaturateInsteadOfOverflowing) {
@@ -165,8 +115,7 @@ TEST(Lights, ExtremeColoursSaturateInsteadOfOverflowing) {
     // A negative range puts every vertex "beyond" it, with a falloff whose
     // reciprocal is enormous: 255 / (1 / -1e30) does not fit an int32.
     PointLight inverted(0, 0, 255, 1, 0, 0, -1e30f);
-    scene.lights = {&huge, &inverted};
-    EXPECT_COLOUR(scene.lit()[0], 255, INT_MIN, INT_MIN);
+    EXPECT_COLOUR(scene.lit({&huge, &inverted})[0], 255, INT_MIN, INT_MIN);
 }
 
 }  // namespace
