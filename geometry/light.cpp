@@ -5,20 +5,12 @@
 
 #include "geometry/mesh.h"
 
-AmbientLight::AmbientLight(std::int32_t r, std::int32_t g, std::int32_t b) {
-    red = r;
-    green = g;
-    blue = b;
-    type = LightAmbient;
-}
+AmbientLight::AmbientLight(std::int32_t r, std::int32_t g, std::int32_t b)
+    : Light(r, g, b, LightAmbient) {}
 
 DirectionalLight::DirectionalLight(std::int32_t r, std::int32_t g, std::int32_t b, float dx,
                                    float dy, float dz)
-    : direction{dx, dy, dz} {
-    red = r;
-    green = g;
-    blue = b;
-    type = LightDirectional;
+    : Light(r, g, b, LightDirectional), direction{dx, dy, dz} {
     normalizeDirection();
 }
 
@@ -37,12 +29,7 @@ void DirectionalLight::normalizeDirection() {
 
 PointLight::PointLight(std::int32_t r, std::int32_t g, std::int32_t b, float x, float y, float z,
                        float lightRange)
-    : position{x, y, z}, range(lightRange) {
-    red = r;
-    green = g;
-    blue = b;
-    type = LightPoint;
-}
+    : Light(r, g, b, LightPoint), position{x, y, z}, range(lightRange) {}
 
 namespace {
 

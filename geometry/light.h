@@ -23,6 +23,10 @@ public:
     std::int32_t blue = 255;
     // A bare Light is of no kind until a derived constructor says so.
     LightType type = LightType(-1);
+
+protected:
+    Light(std::int32_t r, std::int32_t g, std::int32_t b, LightType kind)
+        : red(r), green(g), blue(b), type(kind) {}
 };
 
 // Adds its colour to every vertex.

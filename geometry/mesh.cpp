@@ -1,6 +1,7 @@
 #include "geometry/mesh.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "geometry/rotation.h"
