@@ -48,6 +48,12 @@ public:
     // update() must come first. Defined with the camera.
     void projectToCamera(const Camera& camera);
 
+    // Writes the source geometry as a POB file: untransformed positions,
+    // triangles and per-corner texture coordinates. The file is replaced only
+    // once everything is written; false, with any existing file untouched,
+    // when that fails. Defined with the reader.
+    bool savePob(const char* fileName) const;
+
     void setPosition(float x, float y, float z) { position = {x, y, z}; }
     void moveBy(float x, float y, float z) { position += {x, y, z}; }
     void setRotation(float x, float y, float z) { rotation = {x, y, z}; }

@@ -1,0 +1,195 @@
+#include "meshio/pob.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+
+#include "mesh_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string example =
+    "POBFILE\n"
+    "#Number of Vertices, Number of Indices\n"
+    "3 1\n"
+    "#Vertex Definitions, 1 per line, x,y,z\n"
+    "0 0 0\n"
+    "100 0 0\n"
+    "0 0 100\n"
+    "#Triangles, 1 per line, vertex num for point 1,2,3\n"
+    "0 1 2\n"
+    "#TCoords, tu, tv pairs, 3 per triangle\n"
+    "0 0 1 0 0 1\n";
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// What the file holds, normalised by a write: equal for equal meshes.
+std::string reformatted(const std::string& text) {
+    const auto mesh = parsePob(text);
+    return mesh ? formatPob(*mesh) : "(rejected)";
+}
+
+std::string fileText(const fs::path& path) {
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+class PobFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir =
+            fs::path(::testing::TempDir()) /
+            ("pob_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+TEST_F(PobFiles, ExampleLoadsAndSavesByteForByte) {
+    const fs::path in = dir / "in.pob", out = dir / "out.pob";
+    std::ofstream(in, std::ios::binary) << example;
+    const auto mesh = loadPob(in.string().c_str());
+    ASSERT_TRUE(mesh);
+    ASSERT_EQ(mesh->vertexCount(), 3);
+    ASSERT_EQ(mesh->triangleCount(), 1);
+    EXPECT_POSITION(mesh->vertices()[2], 0.0f, 0.0f, 100.0f);
+    EXPECT_EQ(*mesh->triangles()[0], (Triangle{0, 1, 2}));
+    const TriangleUV& uv = *mesh->triangleUVs()[0];
+    EXPECT_TRUE(uv[1].tu == 1 && uv[1].tv == 0 && uv[2].tu == 0 && uv[2].tv == 1);
+
+    ASSERT_TRUE(mesh->savePob(out.string().c_str()));
+    EXPECT_EQ(fileText(out), example);
+    EXPECT_FALSE(fs::exists(dir / "out.pob.tmp"));
+    EXPECT_FALSE(loadPob((dir / "missing.pob").string().c_str()));
+    EXPECT_FALSE(loadPob(dir.string().c_str()));
+}
+
+TEST(Pob, LayoutVariantsReadAsTheSameMesh) {
+    EXPECT_EQ(reformatted(replaced(example, "\n", "\r\n")), example);
+    EXPECT_EQ(reformatted(example.substr(0, example.size() - 1)), example);  // no final line end
+    // Numbers spread over lines, with tabs, blank lines and trailing blanks
+    // anywhere but after a section's last number.
+    EXPECT_EQ(reformatted("POBFILE\n#\n\n3\t1\n#\n0 0\n0 100 \n\n0 0 0 0\n100\n#\n0\n1 2\n"
+                          "1 2 3 4 5 6\n0 0 +1 0\n0e5 .1e1\n\n"),
+              example);
+    // Exactly one line is skipped after each section, whatever it holds.
+    EXPECT_EQ(reformatted(replaced(example, "#Triangles, 1 per line, vertex num for point 1,2,3",
+                                   std::string(79, '7'))),
+              example);
+    // In an empty section the comment's first character stands for the line end.
+    const auto empty = parsePob("POBFILE\n#\n0 0\n#\n#\n#");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->vertexCount() + empty->triangleCount(), 0);
+    const auto points = parsePob("POBFILE\n#\n1 0\n#\n1 2 3\n#\n#\n");
+    ASSERT_TRUE(points);
+    EXPECT_EQ(points->triangleCount(), 0);
+    EXPECT_POSITION(points->vertices()[0], 1.0f, 2.0f, 3.0f);
+}
+
+TEST(Pob, RejectsWhatDoesNotFollowTheFormat) {
+    const std::string counts = "3 1\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"empty", ""},
+        {"lower-case header", replaced(example, "POBFILE", "pobfile")},
+        {"space after header", replaced(example, "POBFILE", "POBFILE ")},
+        {"byte-order mark", "\xEF\xBB\xBF" + example},
+        {"leading blank", " " + example},
+        {"space after counts", replaced(example, counts, "3 1 \n")},
+        {"lone CR after counts", replaced(example, counts, "3 1\r")},
+        {"space after last vertex", replaced(example, "0 0 100\n", "0 0 100 \n")},
+        {"space after last index", replaced(example, "0 1 2\n", "0 1 2 \n")},
+        {"80-character comment", replaced(example, "#Vertex Definitions", std::string(61, '#'))},
+        {"negative count", replaced(example, counts, "-3 1\n")},
+        {"count beyond int", replaced(example, counts, "3 4294967297\n")},
+        {"non-numeric count", replaced(example, counts, "3 x\n")},
+        {"short file", example.substr(0, example.size() - 3)},
+        {"non-numeric coordinate", replaced(example, "100 0 0", "100 zero 0")},
+        {"two points", replaced(example, "100 0 0", "1.5.5 0")},
+        {"glued sign", replaced(example, "100 0 0", "100 0-0")},
+        {"float overflow", replaced(example, "100 0 0", "1e39 0 0")},
+        {"float underflow", replaced(example, "100 0 0", "1e-50 0 0")},
+        {"double sign", replaced(example, "100 0 0", "+-100 0 0")},
+        {"spelled infinity", replaced(example, "100 0 0", "infinity 0 0")},
+        {"fractional index", replaced(example, "0 1 2", "0 1.0 2")},
+        {"index too large", replaced(example, "0 1 2", "0 1 3")},
+        {"negative index", replaced(example, "0 1 2", "0 -1 2")},
+        {"trailing comment", example + "#end\n"},
+        {"huge counts", replaced(example, counts, "2147483647 2147483647\n")},
+        {"counts beyond the file", replaced(example, counts, "100 1\n")},
+    };
+    for (const auto& [name, text] : cases) EXPECT_FALSE(parsePob(text)) << name;
+}
+
+TEST_F(PobFiles, SaveWritesSourceGeometryRoundedToSixDigits) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const auto mesh = meshOf({blackAt(1.0f / 3, 2.5e6f, 123.4567f), blackAt(-0.0f, inf, -inf),
+                              blackAt(std::numeric_limits<float>::quiet_NaN(), 1e-40f, 0.5f)},
+                             {{2, 0, 1}});
+    (*mesh->triangleUVs()[0])[2].tv = 0.000123456789f;
+    mesh->setPosition(5, 6, 7);
+    mesh->setRotation(1, 2, 3);
+    mesh->setScale(2, 2, 2);
+    mesh->update();
+    const fs::path file = dir / "saved.pob";
+    ASSERT_TRUE(mesh->savePob(file.string().c_str()));
+    const std::string text = fileText(file);
+    EXPECT_NE(text.find("\n0.333333 2.5e+06 123.457\n-0 inf -inf\nnan 9.99995e-41 0.5\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\n2 0 1\n#TCoords, tu, tv pairs, 3 per triangle\n0 0 0 0 0 0.000123457\n"),
+              std::string::npos);
+
+    const auto back = loadPob(file.string().c_str());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->position.x, 0.0f);
+    EXPECT_EQ(back->rotation.z, 0.0f);
+    EXPECT_EQ(back->scale.y, 1.0f);
+    EXPECT_POSITION(back->vertices()[0], 0.333333f, 2.5e6f, 123.457f);
+    const Vertex& signs = back->vertices()[1];
+    EXPECT_TRUE(signs.x == 0.0f && std::signbit(signs.x));
+    EXPECT_TRUE(signs.y == inf && signs.z == -inf);
+    EXPECT_TRUE(std::isnan(back->vertices()[2].x));
+    EXPECT_EQ(formatPob(*back), text);
+}
+
+TEST_F(PobFiles, FailedSaveReturnsFalseAndKeepsTheOldFile) {
+    const auto mesh = parsePob(example);
+    ASSERT_TRUE(mesh);
+    EXPECT_FALSE(mesh->savePob((dir / "no" / "such.pob").string().c_str()));
+
+    // A directory cannot be replaced by a file; it stays, and no temporary is left.
+    fs::create_directory(dir / "folder.pob");
+    EXPECT_FALSE(mesh->savePob((dir / "folder.pob").string().c_str()));
+    EXPECT_TRUE(fs::is_directory(dir / "folder.pob"));
+    EXPECT_FALSE(fs::exists(dir / "folder.pob.tmp"));
+
+    // The temporary cannot be created: the existing file keeps its content.
+    const fs::path file = dir / "kept.pob";
+    std::ofstream(file, std::ios::binary) << "old";
+    fs::create_directory(dir / "kept.pob.tmp");
+    EXPECT_FALSE(mesh->savePob(file.string().c_str()));
+    EXPECT_EQ(fileText(file), "old");
+    EXPECT_TRUE(fs::is_directory(dir / "kept.pob.tmp"));
+
+    fs::remove(dir / "kept.pob.tmp");
+    EXPECT_TRUE(mesh->savePob(file.string().c_str()));
+    EXPECT_EQ(fileText(file), example);
+}
+
+}  // namespace
