@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/gl.h"
+#include "tests/bitmap_support.h"
+#include "tests/fakegl/fake_gl.h"
+#include "textures/texture.h"
+
+namespace {
+
+namespace gl = fakegl::call;
+using fakegl::Fn;
+
+class TextureTable : public ::testing::Test {
+protected:
+    void SetUp() override {
+        clearTable();
+        dir = bitmaptest::scratchDirectory("texture_test");
+        // 4 × 2, 2 × 1 and 1 × 1 images, so that entries can be told apart.
+        file4x2 = write("a.bmp", 4, 2, {10, 20, 31});
+        file2x1 = write("b.bmp", 2, 1, {1, 2, 3});
+        file1x1 = write("c.bmp", 1, 1, {7, 8, 9});
+        missing = (dir / "missing.bmp").string();
+        fakegl::reset();
+    }
+
+    void TearDown() override {
+        clearTable();
+        std::filesystem::remove_all(dir);
+    }
+
+    static void clearTable() {
+        for (Texture& t : textureTable) t = Texture{};
+        textureFilter = FilterNearest;
+        textureCount = 0;
+    }
+
+    std::string write(const char* name, std::int32_t width, std::int32_t height,
+                      bitmaptest::Rgb colour) {
+        const auto path = dir / name;
+        bitmaptest::writeFile(
+            path, bitmaptest::bitmapFile(width, height,
+                                         std::vector<bitmaptest::Rgb>(
+                                             static_cast<std::size_t>(width * height), colour),
+                                         0, 40, 0));
+        return path.string();
+    }
+
+    // The names bound since the last reset, in order.
+    static std::vector<std::int64_t> boundNames() {
+        std::vector<std::int64_t> names;
+        for (const auto& c : fakegl::calls()) {
+            if (c.fn == Fn::glBindTexture) names.push_back(c.intArg(1));
+        }
+        return names;
+    }
+
+    static void expectEmpty(std::int32_t name) {
+        const Texture& t = textureTable[name];
+        EXPECT_EQ(t.pixels, nullptr) << "entry " << name;
+        EXPECT_EQ(t.width, 0) << "entry " << name;
+        EXPECT_EQ(t.height, 0) << "entry " << name;
+        EXPECT_EQ(t.name, 0) << "entry " << name;
+    }
+
+    std::filesystem::path dir;
+    std::string file4x2, file2x1, file1x1, missing;
+};
+
+TEST_F(TextureTable, NamesPickEntriesAndCountCountsLoads) {
+    EXPECT_EQ(addTexture(file4x2.c_str(), false, false, 5), 0);
+    EXPECT_EQ(addTexture(file2x1.c_str(), false, false, 6), 1);
+    EXPECT_EQ(addTexture(file1x1.c_str(), false, false, 7), 2);
+    EXPECT_EQ(textureCount, 3);
+    const std::int32_t sizes[3][2] = {{4, 2}, {2, 1}, {1, 1}};
+    for (std::int32_t name = 5; name <= 7; ++name) {
+        const Texture& t = textureTable[name];
+        EXPECT_NE(t.pixels, nullptr);
+        EXPECT_EQ(t.name, name);
+        EXPECT_EQ(t.width, sizes[name - 5][0]);
+        EXPECT_EQ(t.height, sizes[name - 5][1]);
+    }
+    for (std::int32_t name = 0; name < textureTableSize; ++name) {
+        if (name < 5 || name > 7) expectEmpty(name);
+    }
+    EXPECT_EQ(boundNames(), (std::vector<std::int64_t>{5, 6, 7}));
+
+    // The conversion flags reach the reader: grey (10 + 20 + 31) / 3 = 20.
+    EXPECT_EQ(addTexture(file4x2.c_str(), true, true, 5), 3);
+    const std::uint8_t* p = textureTable[5].pixels.get();
+    EXPECT_EQ((std::vector<int>{p[0], p[1], p[2], p[3]}), (std::vector<int>{20, 20, 20, 20}));
+}
+
+TEST_F(TextureTable, UploadMakesTheCallsOfEachFilter) {
+    const struct {
+        std::int32_t mode;
+        GLenum mag, min;
+        bool mipmaps;
+    } modes[] = {
+        {FilterNearest, GL_NEAREST, GL_NEAREST, false},
+        {FilterBilinear, GL_LINEAR, GL_LINEAR_MIPMAP_NEAREST, true},
+        {FilterTrilinear, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, true},
+    };
+    for (const auto& m : modes) {
+        SCOPED_TRACE("filter " + std::to_string(m.mode));
+        clearTable();
+        setTextureFilter(m.mode);
+        EXPECT_EQ(textureFilter, m.mode);
+        EXPECT_TRUE(fakegl::calls().empty()) << "an empty table has nothing to upload";
+
+        ASSERT_EQ(addTexture(file4x2.c_str(), false, false, 9), 0);
+        const void* pixels = textureTable[9].pixels.get();
+        std::vector<fakegl::Call> expected = {
+            gl::glBindTexture(GL_TEXTURE_2D, 9),
+            gl::glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT),
+            gl::glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT),
+            gl::glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLfloat>(m.mag)),
+            gl::glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLfloat>(m.min)),
+            gl::glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE),
+            gl::glTexImage2D(GL_TEXTURE_2D, 0, 4, 4, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels),
+        };
+        if (m.mipmaps) {
+            expected.push_back(
+                gl::gluBuild2DMipmaps(GL_TEXTURE_2D, 4, 4, 2, GL_RGBA, GL_UNSIGNED_BYTE, pixels));
+        }
+        EXPECT_TRUE(fakegl::callsAre(expected));
+        fakegl::reset();
+    }
+}
+
+TEST_F(TextureTable, FilterChangeReachesEverySparseEntryOnce) {
+    ASSERT_EQ(addTexture(file4x2.c_str(), false, false, 127), 0);
+    ASSERT_EQ(addTexture(file2x1.c_str(), false, false, 5), 1);
+    ASSERT_EQ(addTexture(file1x1.c_str(), false, false, 100), 2);
+
+    fakegl::reset();
+    setTextureFilter(FilterTrilinear);
+    EXPECT_EQ(boundNames(), (std::vector<std::int64_t>{5, 100, 127}));
+    EXPECT_EQ(fakegl::count(Fn::glTexImage2D), 3u);
+    EXPECT_EQ(fakegl::count(Fn::gluBuild2DMipmaps), 3u);
+
+    // Repeated loads can push the count past the table; it must not matter.
+    textureCount = 1000;
+    fakegl::reset();
+    setTextureFilter(FilterNearest);
+    EXPECT_EQ(boundNames(), (std::vector<std::int64_t>{5, 100, 127}));
+    EXPECT_EQ(fakegl::count(Fn::glTexImage2D), 3u);
+    EXPECT_EQ(fakegl::count(Fn::gluBuild2DMipmaps), 0u);
+}
+
+TEST_F(TextureTable, FilterOutsideTheModesIsIgnored) {
+    setTextureFilter(FilterBilinear);
+    ASSERT_EQ(addTexture(file4x2.c_str(), false, false, 3), 0);
+    fakegl::reset();
+    setTextureFilter(3);
+    setTextureFilter(-1);
+    EXPECT_EQ(textureFilter, FilterBilinear);
+    EXPECT_TRUE(fakegl::calls().empty());
+}
+
+TEST_F(TextureTable, ReuploadOneEntryByName) {
+    ASSERT_EQ(addTexture(file4x2.c_str(), false, false, 0), 0);
+    ASSERT_EQ(addTexture(file2x1.c_str(), false, false, 1), 1);
+    fakegl::reset();
+    for (std::int32_t index : {textureCount, -1, 2, 64, textureTableSize, INT32_MAX, INT32_MIN}) {
+        reuploadTexture(index);
+    }
+    EXPECT_TRUE(fakegl::calls().empty());
+    reuploadTexture(1);
+    EXPECT_EQ(boundNames(), (std::vector<std::int64_t>{1}));
+    EXPECT_EQ(fakegl::count(Fn::glTexImage2D), 1u);
+}
+
+TEST_F(TextureTable, FailedLoadLeavesTheEntryEmptyAndUploadsNothing) {
+    EXPECT_EQ(addTexture(missing.c_str(), false, false, 3), -1);
+    expectEmpty(3);
+    EXPECT_EQ(textureCount, 0);
+    EXPECT_TRUE(fakegl::calls().empty());
+
+    // A failed reload empties an entry that was in use.
+    ASSERT_EQ(addTexture(file4x2.c_str(), false, false, 3), 0);
+    const auto notABitmap = dir / "bad.bmp";
+    bitmaptest::writeFile(notABitmap, {'B', 'A', 0, 0});
+    fakegl::reset();
+    EXPECT_EQ(addTexture(notABitmap.string().c_str(), false, false, 3), -1);
+    EXPECT_EQ(addTexture(missing.c_str(), false, false, 3), -1);
+    expectEmpty(3);
+    EXPECT_EQ(textureCount, 1);
+    reuploadAllTextures();
+    EXPECT_TRUE(fakegl::calls().empty());
+}
+
+TEST_F(TextureTable, NamesOutsideTheTableAreRejected) {
+    for (std::int32_t name : {-1, textureTableSize, INT32_MIN, INT32_MAX}) {
+        EXPECT_EQ(addTexture(file4x2.c_str(), false, false, name), -1) << name;
+    }
+    EXPECT_EQ(textureCount, 0);
+    EXPECT_TRUE(fakegl::calls().empty());
+    for (std::int32_t name = 0; name < textureTableSize; ++name) expectEmpty(name);
+}
+
+}  // namespace
