@@ -18,6 +18,15 @@ if(ENGINE_SANITIZE)
   add_link_options(-fsanitize=${ENGINE_SANITIZERS} -fno-sanitize-recover=all)
 endif()
 
+if(ENGINE_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "ENGINE_FUZZ needs Clang (libFuzzer)")
+  endif()
+  # Coverage instrumentation for every library the fuzzers reach; only the
+  # fuzz targets themselves link libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Warnings are errors for our own code only, not for third-party sources that
 # the build compiles (GoogleTest).
 add_library(engine_warnings INTERFACE)
