@@ -1,0 +1,364 @@
+#pragma once
+
+// The window-system names that render/ and app/ call: the types, constants
+// and functions of Win32, GDI and WGL that the engine uses, under exactly
+// their Windows spelling, so that one source compiles against both systems.
+// On Windows this is <windows.h> itself. Elsewhere it is our own declarations
+// of the same names with the same values and layouts (sizes match the 32-bit
+// target wherever a Win32 type is 32 bits wide), implemented by the stand-in
+// of this folder over the native window system, or by a test fake.
+//
+// Only the ANSI ("A") entry points are declared, and code must call them by
+// that name: the undecorated Windows macros (RegisterClass, LoadIcon) switch
+// to the wide-character versions when UNICODE is defined.
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+
+#include <cstdint>
+
+#ifndef WINAPI
+#define WINAPI
+#endif
+#ifndef CALLBACK
+#define CALLBACK
+#endif
+#ifndef APIENTRY
+#define APIENTRY
+#endif
+#define VOID void
+#define CONST const
+
+// Windows' LONG and DWORD are 32 bits on every Windows target; `long` is not
+// on 64-bit Linux, so the fixed-width types stand in for it.
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef unsigned short WORD;
+typedef std::uint32_t DWORD;
+typedef std::int32_t LONG;
+typedef int INT;
+typedef unsigned int UINT;
+typedef char CHAR;
+typedef WORD ATOM;
+typedef std::intptr_t INT_PTR;
+typedef std::uintptr_t UINT_PTR;
+typedef std::intptr_t LONG_PTR;
+typedef std::uintptr_t ULONG_PTR;
+typedef ULONG_PTR DWORD_PTR;
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef void* HANDLE;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+
+// Distinct pointer types per handle kind, as <windows.h> makes them under
+// STRICT (its default), so that passing a device context where a window is
+// expected fails to compile here as it does there.
+#define DECLARE_HANDLE(name) \
+    struct name##__ {        \
+        int unused;          \
+    };                       \
+    typedef struct name##__* name
+DECLARE_HANDLE(HWND);
+DECLARE_HANDLE(HDC);
+DECLARE_HANDLE(HGLRC);
+DECLARE_HANDLE(HINSTANCE);
+DECLARE_HANDLE(HICON);
+DECLARE_HANDLE(HBRUSH);
+DECLARE_HANDLE(HMENU);
+typedef HINSTANCE HMODULE;
+typedef HICON HCURSOR;
+
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef TRUE
+#define TRUE 1
+#endif
+
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define MAKELONG(a, b)                                                                         \
+    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) \
+                                                      << 16))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define MAKEINTATOM(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+
+// Window messages.
+#define WM_NULL 0x0000
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_MOVE 0x0003
+#define WM_SIZE 0x0005
+#define WM_ACTIVATE 0x0006
+#define WM_SETFOCUS 0x0007
+#define WM_KILLFOCUS 0x0008
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_ERASEBKGND 0x0014
+#define WM_SHOWWINDOW 0x0018
+#define WM_GETMINMAXINFO 0x0024
+#define WM_NCCREATE 0x0081
+#define WM_NCDESTROY 0x0082
+#define WM_NCCALCSIZE 0x0083
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define WM_CHAR 0x0102
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
+#define WM_USER 0x0400
+
+// WM_SIZE kinds.
+#define SIZE_RESTORED 0
+#define SIZE_MINIMIZED 1
+#define SIZE_MAXIMIZED 2
+
+// PeekMessage.
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+#define PM_NOYIELD 0x0002
+
+// Class styles.
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define CS_OWNDC 0x0020
+#define CS_GLOBALCLASS 0x4000
+
+// Window styles.
+#define WS_OVERLAPPED 0x00000000
+#define WS_POPUP 0x80000000
+#define WS_CHILD 0x40000000
+#define WS_MINIMIZE 0x20000000
+#define WS_VISIBLE 0x10000000
+#define WS_DISABLED 0x08000000
+#define WS_CLIPSIBLINGS 0x04000000
+#define WS_CLIPCHILDREN 0x02000000
+#define WS_MAXIMIZE 0x01000000
+#define WS_CAPTION 0x00C00000
+#define WS_BORDER 0x00800000
+#define WS_DLGFRAME 0x00400000
+#define WS_SYSMENU 0x00080000
+#define WS_THICKFRAME 0x00040000
+#define WS_MINIMIZEBOX 0x00020000
+#define WS_MAXIMIZEBOX 0x00010000
+#define WS_OVERLAPPEDWINDOW \
+    (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define CW_USEDEFAULT ((int)0x80000000)
+
+// ShowWindow commands.
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_NORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOWMAXIMIZED 3
+#define SW_MAXIMIZE 3
+#define SW_SHOWNOACTIVATE 4
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
+#define SW_SHOWDEFAULT 10
+
+// Message boxes.
+#define MB_OK 0x00000000
+#define MB_ICONHAND 0x00000010
+#define MB_ICONERROR MB_ICONHAND
+#define IDOK 1
+
+// Stock icons and cursors.
+#define IDI_APPLICATION MAKEINTRESOURCEA(32512)
+#define IDI_WINLOGO MAKEINTRESOURCEA(32517)
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+
+// Pixel formats.
+#define PFD_DOUBLEBUFFER 0x00000001
+#define PFD_STEREO 0x00000002
+#define PFD_DRAW_TO_WINDOW 0x00000004
+#define PFD_DRAW_TO_BITMAP 0x00000008
+#define PFD_SUPPORT_GDI 0x00000010
+#define PFD_SUPPORT_OPENGL 0x00000020
+#define PFD_TYPE_RGBA 0
+#define PFD_TYPE_COLORINDEX 1
+#define PFD_MAIN_PLANE 0
+
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT, *LPPOINT;
+
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT, *LPRECT;
+
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *PMSG, *LPMSG;
+
+typedef struct tagWNDCLASSA {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+} WNDCLASSA, *LPWNDCLASSA;
+
+typedef struct tagWNDCLASSEXA {
+    UINT cbSize;
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+    HICON hIconSm;
+} WNDCLASSEXA, *LPWNDCLASSEXA;
+
+// What WM_NCCREATE and WM_CREATE point their lParam at.
+typedef struct tagCREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+} CREATESTRUCTA, *LPCREATESTRUCTA;
+
+// What WM_GETMINMAXINFO points its lParam at.
+typedef struct tagMINMAXINFO {
+    POINT ptReserved;
+    POINT ptMaxSize;
+    POINT ptMaxPosition;
+    POINT ptMinTrackSize;
+    POINT ptMaxTrackSize;
+} MINMAXINFO, *LPMINMAXINFO;
+
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+
+typedef struct tagPIXELFORMATDESCRIPTOR {
+    WORD nSize;
+    WORD nVersion;
+    DWORD dwFlags;
+    BYTE iPixelType;
+    BYTE cColorBits;
+    BYTE cRedBits;
+    BYTE cRedShift;
+    BYTE cGreenBits;
+    BYTE cGreenShift;
+    BYTE cBlueBits;
+    BYTE cBlueShift;
+    BYTE cAlphaBits;
+    BYTE cAlphaShift;
+    BYTE cAccumBits;
+    BYTE cAccumRedBits;
+    BYTE cAccumGreenBits;
+    BYTE cAccumBlueBits;
+    BYTE cAccumAlphaBits;
+    BYTE cDepthBits;
+    BYTE cStencilBits;
+    BYTE cAuxBuffers;
+    BYTE iLayerType;
+    BYTE bReserved;
+    DWORD dwLayerMask;
+    DWORD dwVisibleMask;
+    DWORD dwDamageMask;
+} PIXELFORMATDESCRIPTOR, *LPPIXELFORMATDESCRIPTOR;
+
+extern "C" {
+
+// The program's entry point, which the program defines and, off Windows, its
+// main() calls the way the Windows runtime does.
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
+
+// KERNEL32.
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+
+// USER32: classes and windows.
+ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
+ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpWndClass);
+HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
+                            int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
+                            HINSTANCE hInstance, LPVOID lpParam);
+BOOL WINAPI DestroyWindow(HWND hWnd);
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
+BOOL WINAPI UpdateWindow(HWND hWnd);
+HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
+HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+
+// USER32: device contexts and painting.
+HDC WINAPI GetDC(HWND hWnd);
+int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
+HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint);
+BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
+
+// USER32: messages.
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                         UINT wRemoveMsg);
+BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+BOOL WINAPI TranslateMessage(const MSG* lpMsg);
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+VOID WINAPI PostQuitMessage(int nExitCode);
+LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+
+// GDI32.
+int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* ppfd);
+BOOL WINAPI SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR* ppfd);
+BOOL WINAPI SwapBuffers(HDC hdc);
+
+// OPENGL32.
+HGLRC WINAPI wglCreateContext(HDC hdc);
+BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC hglrc);
+BOOL WINAPI wglDeleteContext(HGLRC hglrc);
+
+}  // extern "C"
+
+#endif  // _WIN32
