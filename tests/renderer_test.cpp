@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "platform/standin.h"
+#include "render/renderer.h"
+#include "tests/fakegl/fake_gl.h"
+#include "tests/fakeplatform/fake_platform.h"
+#include "tests/mesh_support.h"
+#include "textures/texture.h"
+
+namespace {
+
+namespace gl = fakegl::call;
+using fakegl::Fn;
+
+TEST(Renderer, InitSetsTheFixedStateInOrderAndSelectsBilinearFiltering) {
+    textureFilter = FilterNearest;
+    Renderer renderer;
+    fakegl::reset();
+    renderer.init(1024, 768);
+    EXPECT_TRUE(fakegl::callsAre({
+        gl::glClearColor(0, 0, 0, 1),
+        gl::glDrawBuffer(GL_BACK),
+        gl::glEnable(GL_DEPTH_TEST),
+        gl::glShadeModel(GL_SMOOTH),
+        gl::glEnable(GL_POINT_SMOOTH),
+        gl::glEnable(GL_POLYGON_SMOOTH),
+        gl::glEnable(GL_BLEND),
+        gl::glEnable(GL_ALPHA_TEST),
+        gl::glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA),
+        gl::glAlphaFunc(GL_GEQUAL, 0.05f),
+        gl::glPointSize(4),
+        gl::glLineWidth(4),
+    }));
+    EXPECT_EQ(textureFilter, FilterBilinear);
+    EXPECT_EQ(renderer.width, 1024);
+    EXPECT_EQ(renderer.height, 768);
+}
+
+TEST(Renderer, ResizeStoresTheClientSizeAndMapsIt) {
+    fakegl::reset();
+    resizeViewport(1008, 729);
+    EXPECT_EQ(viewportWidth, 1008);
+    EXPECT_EQ(viewportHeight, 729);
+    EXPECT_TRUE(fakegl::callsAre({gl::glViewport(0, 0, 1008, 729)}));
+}
+
+TEST(Renderer, FrameClearsProjectsAndLooksFromTheOrbitBeforeAdvancing) {
+    resizeViewport(1008, 729);
+    Renderer renderer;
+    fakegl::reset();
+    renderer.beginFrame();
+    EXPECT_TRUE(fakegl::callsAre({
+        gl::glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT),
+        gl::glMatrixMode(GL_PROJECTION),
+        gl::glLoadIdentity(),
+        gl::gluPerspective(45.0, double(1008.0f / 729.0f), 1.0, 8000.0),
+        gl::gluLookAt(600, 800, 0, 0, 0, 0, 0, 1, 0),
+    }));
+    EXPECT_EQ(renderer.orbitAngle, 0.01f);
+
+    fakegl::reset();
+    renderer.beginFrame();
+    const double used = double(0.01f);
+    EXPECT_TRUE(fakegl::callsAre({
+        gl::glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT),
+        gl::glMatrixMode(GL_PROJECTION),
+        gl::glLoadIdentity(),
+        gl::gluPerspective(45.0, double(1008.0f / 729.0f), 1.0, 8000.0),
+        gl::gluLookAt(std::cos(used) * 600, 800, std::sin(used) * 600, 0, 0, 0, 0, 1, 0),
+    }));
+}
+
+TEST(Renderer, OrbitReturnsToExactlyZeroAfter629FramesAndNeverPassesTheTurn) {
+    Renderer renderer;
+    for (int frame = 1; frame <= 629; ++frame) {
+        fakegl::reset();
+        renderer.beginFrame();
+        const double eyeX = fakegl::calls()[4].doubleArg(0);
+        const double eyeZ = fakegl::calls()[4].doubleArg(2);
+        const double used = std::atan2(eyeZ, eyeX);
+        ASSERT_LE(used < 0 ? used + 2 * M_PI : used, 6.28318) << "frame " << frame;
+        if (frame < 629) {
+            ASSERT_GT(renderer.orbitAngle, 0.0f) << "frame " << frame;
+        }
+    }
+    EXPECT_EQ(renderer.orbitAngle, 0.0f);
+}
+
+TEST(Renderer, MinimisedWindowKeepsTheProjectionFinite) {
+    Renderer renderer;
+    for (const auto& [w, h] : {std::pair{0, 0}, std::pair{640, 0}, std::pair{0, 480}}) {
+        resizeViewport(w, h);
+        fakegl::reset();
+        renderer.beginFrame();
+        EXPECT_TRUE(std::isfinite(fakegl::calls()[3].doubleArg(1))) << w << " x " << h;
+        EXPECT_GT(fakegl::calls()[3].doubleArg(1), 0.0) << w << " x " << h;
+    }
+}
+
+TEST(Renderer, QueueDropsThe501stMeshAndEveryFlushEmptiesItAndFinishes) {
+    auto mesh = meshOf({blackAt(0, 0, 0), blackAt(1, 0, 0), blackAt(0, 1, 0)}, {{0, 1, 2}});
+    mesh->update();
+    Renderer renderer;
+    for (int i = 0; i < 501; ++i) renderer.submit(mesh.get(), 0);
+    EXPECT_EQ(renderer.queueCount, 500);
+    fakegl::reset();
+    renderer.flushTextured();
+    EXPECT_EQ(fakegl::count(Fn::glBegin), 500u);
+    EXPECT_EQ(fakegl::calls().back(), gl::glFinish());
+    EXPECT_EQ(renderer.queueCount, 0);
+
+    renderer.submit(mesh.get(), 0);
+    renderer.submit(mesh.get(), 0);
+    fakegl::reset();
+    renderer.flushFlat(0, 0, 0, 0.8f);
+    EXPECT_EQ(fakegl::count(Fn::glBegin), 2u);
+    EXPECT_EQ(fakegl::count(Fn::glColor4f), 6u);
+    EXPECT_EQ(fakegl::calls().back(), gl::glFinish());
+
+    fakegl::reset();
+    renderer.flushTextured();
+    renderer.flushFlat(0, 0, 0, 0.8f);
+    EXPECT_TRUE(fakegl::callsAre({gl::glFinish(), gl::glFinish()}));
+}
+
+TEST(Renderer, SortQueueOrdersByDepthLargestFirstAndKeepsTiesInOrder) {
+    auto near = meshOf({}), far = meshOf({}), middle = meshOf({}), tie = meshOf({});
+    near->setPosition(0, 0, 1);
+    far->setPosition(0, 0, 3);
+    middle->setPosition(0, 0, 2);
+    tie->setPosition(0, 0, 2);
+    Renderer renderer;
+    renderer.submit(near.get(), 10);
+    renderer.submit(far.get(), 30);
+    renderer.submit(middle.get(), 20);
+    renderer.submit(tie.get(), 21);
+    renderer.sortQueue();
+    EXPECT_EQ(renderer.meshQueue[0], far.get());
+    EXPECT_EQ(renderer.meshQueue[1], middle.get());
+    EXPECT_EQ(renderer.meshQueue[2], tie.get());
+    EXPECT_EQ(renderer.meshQueue[3], near.get());
+    EXPECT_EQ((std::vector<int>{renderer.textureQueue[0], renderer.textureQueue[1],
+                                renderer.textureQueue[2], renderer.textureQueue[3]}),
+              (std::vector<int>{30, 20, 21, 10}));
+}
+
+// Messages the test window's procedure has handled.
+std::vector<UINT> handled;
+
+LRESULT CALLBACK recordingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_USER) handled.push_back(message);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class RendererMessages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fakeplatform::reset();
+        handled.clear();
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = recordingProcedure;
+        windowClass.lpszClassName = "test";
+        ASSERT_NE(RegisterClassA(&windowClass), 0);
+        window = CreateWindowExA(0, "test", "t", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        renderer.setWindow(window);
+        renderer.setDeviceContext(GetDC(window));
+    }
+
+    HWND window = nullptr;
+    Renderer renderer;
+};
+
+TEST_F(RendererMessages, PumpHandlesEverythingWaitingAndTheQuitMessageEndsTheRun) {
+    PostMessageA(window, WM_USER, 0, 0);
+    PostQuitMessage(0);
+    PostMessageA(window, WM_USER + 1, 0, 0);
+    renderer.pumpMessages();
+    EXPECT_EQ(handled, (std::vector<UINT>{WM_USER, WM_USER + 1}));
+    EXPECT_FALSE(renderer.isRunning());
+    EXPECT_EQ(standin::queuedMessageCount(), 0u);
+
+    PostMessageA(window, WM_USER + 2, 0, 0);
+    renderer.pumpMessages();
+    EXPECT_EQ(handled.back(), UINT(WM_USER + 2));
+    EXPECT_FALSE(renderer.isRunning());
+}
+
+TEST_F(RendererMessages, PumpWithNothingWaitingOnlyLooksAndSwapPresentsTheWindowsDC) {
+    const std::size_t before = fakeplatform::calls().size();
+    renderer.pumpMessages();
+    renderer.swapBuffers();
+    const std::vector<fakeplatform::Call> made(fakeplatform::calls().begin() + before,
+                                               fakeplatform::calls().end());
+    EXPECT_EQ(fakeplatform::differences(
+                  made, {fakeplatform::call::PeekMessageA(nullptr, window, 0, 0, PM_NOREMOVE),
+                         fakeplatform::call::SwapBuffers(renderer.deviceContext)}),
+              "");
+    EXPECT_TRUE(renderer.isRunning());
+}
+
+}  // namespace
