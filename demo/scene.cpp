@@ -1,0 +1,139 @@
+#include "demo/scene.h"
+
+#include <cstdio>
+#include <string>
+
+#include "meshio/pob.h"
+#include "meshio/primitives.h"
+#include "platform/win32.h"
+#include "render/renderer.h"
+
+namespace {
+
+struct SceneTexture {
+    const char* fileName;
+    std::int32_t expectedSize;
+    std::int32_t name;
+};
+
+constexpr SceneTexture boxTexture{"doorbands.bmp", 128, 5};
+constexpr SceneTexture floorTexture{"limestonetile.bmp", 64, 6};
+constexpr SceneTexture tableTexture{"wethrdwood.bmp", 128, 7};
+constexpr const char* tableFile = "table.pob";
+
+// Black at this alpha darkens what lies under a shadow to a fifth.
+constexpr float shadowAlpha = 0.8f;
+
+bool fileOpens(const char* fileName) {
+    std::FILE* file = std::fopen(fileName, "rb");
+    if (file == nullptr) return false;
+    std::fclose(file);
+    return true;
+}
+
+// Tells the user which asset failed and why, in the program's one way of
+// reporting: a modal box captioned "Error".
+void reportAssetFailure(const char* fileName, const char* kind) {
+    const std::string text = std::string("Cannot load \"") + fileName + "\": " +
+                             (fileOpens(fileName) ? std::string("it is not a valid ") + kind
+                                                  : std::string("the file cannot be opened")) +
+                             " (looked for in the working directory).";
+    MessageBoxA(nullptr, text.c_str(), "Error", MB_OK);
+}
+
+}  // namespace
+
+bool loadSceneTextures() {
+    for (const SceneTexture& texture : {boxTexture, floorTexture, tableTexture}) {
+        if (theRenderer.loadTexture(texture.fileName, texture.expectedSize, texture.expectedSize,
+                                    texture.name) < 0) {
+            reportAssetFailure(texture.fileName, "uncompressed 24-bit bitmap");
+            return false;
+        }
+    }
+    return true;
+}
+
+void SceneAnimation::advance() {
+    swing += swingStep;
+    if (swing > 3.0f) swingStep = -swingStep;
+    if (swing < -3.0f) swingStep = -swingStep;
+
+    // Both axes start and turn together, so the box runs along x = z; each
+    // test reads the new position, so it overshoots by one step before turning.
+    boxX += boxStepX;
+    boxZ += boxStepZ;
+    if (boxX > 500.0f) boxStepX = -boxStepX;
+    if (boxZ > 500.0f) boxStepZ = -boxStepZ;
+    if (boxX < -500.0f) boxStepX = -boxStepX;
+    if (boxZ < -500.0f) boxStepZ = -boxStepZ;
+}
+
+DemoScene::DemoScene()
+    : sunLight(255, 255, 255, -0.4f, 0.0f, -0.4f),
+      ambientLight(0, 0, 0),
+      boxLight(0, 0, 255, 0.0f, 0.0f, 0.0f, 80.0f),
+      sceneLights{&sunLight, &ambientLight, &boxLight} {}
+
+bool DemoScene::setUp() {
+    if (!loadSceneTextures()) return false;
+    tableMesh = loadPob(tableFile);
+    if (tableMesh == nullptr) {
+        reportAssetFailure(tableFile, "POB mesh file");
+        return false;
+    }
+    // The two wall grids the scene once built are left out: the frame never
+    // drew them.
+    floorGrid = makeGrid(10, 10, 100);
+    bigBox = makeBox(150, 150, 150);
+    smallBox = makeBox(35, 35, 35);
+
+    tableMesh->setTexture(tableTexture.name);
+    tableMesh->rotateBy(0.0f, 1.28f, 0.0f);
+    tableMesh->setPosition(0.0f, 0.0f, 0.0f);
+    floorGrid->setTexture(floorTexture.name);
+    // Just below the plane the shadows are flattened onto, so they win the
+    // depth test.
+    floorGrid->setPosition(0.0f, -0.5f, 0.0f);
+    bigBox->setTexture(boxTexture.name);
+    bigBox->setPosition(-220.0f, 75.0f, 180.0f);
+    bigBox->setAlpha(1.0f);
+    smallBox->setTexture(boxTexture.name);
+    smallBox->setPosition(animation.boxX, animation.boxY, animation.boxZ);
+    return true;
+}
+
+void DemoScene::frame() {
+    theRenderer.beginFrame();
+    animation.advance();
+    const SceneAnimation& a = animation;
+    boxLight.setPosition(a.boxX, a.boxY, a.boxZ);
+    smallBox->setPosition(a.boxX, a.boxY, a.boxZ);
+    smallBox->rotateBy(0.05f, 0.05f, 0.05f);
+    sunLight.setDirection(-a.swing, -1.0f, -a.swing);
+
+    for (Mesh* mesh : {tableMesh.get(), floorGrid.get(), bigBox.get(), smallBox.get()}) {
+        mesh->update();
+        mesh->applyLights(sceneLights, 3);
+        theRenderer.submit(mesh, mesh->texture());
+    }
+    theRenderer.flushTextured();
+
+    // The floor is not among the casters: it would only shadow itself.
+    for (Mesh* mesh : {tableMesh.get(), bigBox.get(), smallBox.get()}) {
+        mesh->update();
+        mesh->projectShadow(0.0f, 1.0f, 0.0f, 0.0f, a.swing, 1.0f, a.swing);
+        theRenderer.submit(mesh, mesh->texture());
+    }
+    theRenderer.flushFlat(0.0f, 0.0f, 0.0f, shadowAlpha);
+
+    theRenderer.swapBuffers();
+    theRenderer.pumpMessages();
+}
+
+std::int32_t runScene() {
+    const auto scene = std::make_unique<DemoScene>();
+    if (!scene->setUp()) return sceneFailed;
+    while (theRenderer.isRunning()) scene->frame();
+    return sceneFinished;
+}

@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "demo/scene.h"
+#include "render/renderer.h"
+#include "tests/fakegl/fake_gl.h"
+#include "tests/fakeplatform/fake_platform.h"
+
+// Counts the heap allocations of the whole program while `counting` is set.
+// GCC takes the free() in the replaced operator delete for a mismatch once it
+// has inlined it into code that used new.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (counting) ++allocations;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+namespace gl = fakegl::call;
+using fakegl::Fn;
+
+TEST(SceneAnimation, BoxTravelsTheDiagonalAndTurnsOneStepPastTheEdge) {
+    SceneAnimation a;
+    struct Expected {
+        int frame;
+        float position, step;
+    };
+    const Expected checks[] = {{1, 5, 5},       {100, 500, 5},  {101, 505, -5}, {102, 500, -5},
+                               {302, -500, -5}, {303, -505, 5}, {304, -500, 5}};
+    int frame = 0;
+    for (const Expected& e : checks) {
+        while (frame < e.frame) {
+            a.advance();
+            ++frame;
+        }
+        EXPECT_EQ(a.boxX, e.position) << "frame " << frame;
+        EXPECT_EQ(a.boxZ, e.position) << "frame " << frame;
+        EXPECT_EQ(a.boxY, 120.0f);
+        EXPECT_EQ(a.boxStepX, e.step) << "frame " << frame;
+        EXPECT_EQ(a.boxStepZ, e.step) << "frame " << frame;
+    }
+}
+
+TEST(SceneAnimation, SwingAccumulatesInFloatAndTurnsInFrames680And1880) {
+    SceneAnimation a;
+    a.advance();
+    EXPECT_EQ(a.swing, -0.4f + 0.005f);
+    std::vector<int> turns;
+    for (int frame = 2; frame <= 3200; ++frame) {
+        const float step = a.swingStep;
+        a.advance();
+        if (a.swingStep != step) turns.push_back(frame);
+    }
+    // Then every 1200 frames at the same two values.
+    EXPECT_EQ(turns, (std::vector<int>{680, 1880, 3080}));
+}
+
+// The scene against the recording GL and window fakes, with the working
+// directory set the way the program expects it.
+class Scene : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(ENGINE_ASSET_DIR);
+        fakeplatform::reset();
+        fakegl::reset();
+        theRenderer.quitRequested = false;
+        theRenderer.queueCount = 0;
+        theRenderer.orbitAngle = 0.0f;
+        theRenderer.setWindow(nullptr);
+    }
+    void TearDown() override { std::filesystem::current_path(previous); }
+
+    // Where a scratch folder holds copies of the assets, minus or plus some.
+    std::filesystem::path scratchAssets(const char* leaveOut) {
+        const auto dir =
+            std::filesystem::temp_directory_path() / ("scene_test_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        for (const char* name :
+             {"doorbands.bmp", "limestonetile.bmp", "wethrdwood.bmp", "table.pob"}) {
+            if (std::string(name) != leaveOut) {
+                std::filesystem::copy_file(std::filesystem::path(ENGINE_ASSET_DIR) / name,
+                                           dir / name);
+            }
+        }
+        return dir;
+    }
+
+    std::filesystem::path previous;
+};
+
+// The runs of GL_POLYGONs in a stream, split wherever the bound texture
+// changes (or, untextured, at a glFinish).
+struct PolygonRun {
+    GLuint texture;  // 0 for the flat pass
+    int triangles;
+};
+
+TEST_F(Scene, OneFrameDrawsFourLitMeshesThenThreeShadowsThenPresents) {
+    DemoScene scene;
+    ASSERT_TRUE(scene.setUp());
+    const int tableTriangles = scene.tableMesh->triangleCount();
+    fakegl::reset();
+    const std::size_t platformBefore = fakeplatform::calls().size();
+    scene.frame();
+
+    const auto& calls = fakegl::calls();
+    ASSERT_GE(calls.size(), 5u);
+    EXPECT_EQ(calls[0], gl::glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT));
+    EXPECT_EQ(calls[4], gl::gluLookAt(600, 800, 0, 0, 0, 0, 0, 1, 0));
+
+    std::vector<PolygonRun> textured, flat;
+    int finishes = 0;
+    GLuint bound = 0;
+    for (const fakegl::Call& c : calls) {
+        if (c.fn == Fn::glFinish) ++finishes;
+        if (c.fn == Fn::glBindTexture) bound = GLuint(c.intArg(1));
+        if (c.fn == Fn::glColor4f && finishes == 1) {
+            EXPECT_EQ(c, gl::glColor4f(0, 0, 0, 0.8f));
+        }
+        if (c.fn != Fn::glBegin) continue;
+        std::vector<PolygonRun>& runs = finishes == 0 ? textured : flat;
+        const GLuint texture = finishes == 0 ? bound : 0;
+        if (runs.empty() || runs.back().texture != texture) runs.push_back({texture, 0});
+        ++runs.back().triangles;
+    }
+    EXPECT_EQ(finishes, 2);
+    EXPECT_EQ(calls.back(), gl::glFinish());
+    // Table (texture 7), floor (6), then both boxes (5).
+    ASSERT_EQ(textured.size(), 3u);
+    EXPECT_EQ(textured[0].texture, 7u);
+    EXPECT_EQ(textured[0].triangles, tableTriangles);
+    EXPECT_EQ(textured[1].texture, 6u);
+    EXPECT_EQ(textured[1].triangles, 162);
+    EXPECT_EQ(textured[2].texture, 5u);
+    EXPECT_EQ(textured[2].triangles, 12 + 12);
+    // Table and both boxes, never the floor.
+    ASSERT_EQ(flat.size(), 1u);
+    EXPECT_EQ(flat[0].triangles, tableTriangles + 12 + 12);
+
+    const std::vector<fakeplatform::Call> made(fakeplatform::calls().begin() + platformBefore,
+                                               fakeplatform::calls().end());
+    EXPECT_EQ(fakeplatform::differences(
+                  made, {fakeplatform::call::SwapBuffers(theRenderer.deviceContext),
+                         fakeplatform::call::PeekMessageA(nullptr, nullptr, 0, 0, PM_NOREMOVE)}),
+              "");
+}
+
+TEST_F(Scene, SmallBoxAndItsLightMoveTogetherAndTheSunFollowsTheSwing) {
+    DemoScene scene;
+    ASSERT_TRUE(scene.setUp());
+    scene.frame();
+    const Vec3 box = scene.smallBox->position;
+    EXPECT_EQ(std::vector<float>({box.x, box.y, box.z}), std::vector<float>({5, 120, 5}));
+    const Vec3 light = scene.boxLight.position;
+    EXPECT_EQ(std::vector<float>({light.x, light.y, light.z}), std::vector<float>({5, 120, 5}));
+    EXPECT_EQ(scene.smallBox->rotation.x, 0.05f);
+
+    DirectionalLight expected(255, 255, 255, 0, 0, 0);
+    expected.setDirection(0.395f, -1.0f, 0.395f);
+    EXPECT_EQ(scene.sunLight.direction.x, expected.direction.x);
+    EXPECT_EQ(scene.sunLight.direction.y, expected.direction.y);
+    EXPECT_EQ(scene.sunLight.direction.z, expected.direction.z);
+}
+
+TEST_F(Scene, LoopEndsBetweenTwoPresentedFramesOnceTheQuitMessageIsPumped) {
+    PostQuitMessage(0);
+    EXPECT_EQ(runScene(), sceneFinished);
+    EXPECT_EQ(fakegl::count(Fn::glClear), 1u);
+    EXPECT_EQ(fakeplatform::count(fakeplatform::Fn::SwapBuffers), 1u);
+    EXPECT_FALSE(theRenderer.isRunning());
+
+    // Set up again with the quit already seen: no frame is begun.
+    fakegl::reset();
+    EXPECT_EQ(runScene(), sceneFinished);
+    EXPECT_EQ(fakegl::count(Fn::glClear), 0u);
+}
+
+TEST_F(Scene, MissingOrBrokenAssetIsReportedByNameAndNoFrameRuns) {
+    struct Case {
+        const char* leaveOut;
+        const char* brokenTable;
+        const char* named;
+        const char* why;
+    };
+    for (const Case& c :
+         {Case{"wethrdwood.bmp", nullptr, "\"wethrdwood.bmp\"", "cannot be opened"},
+          Case{"table.pob", nullptr, "\"table.pob\"", "cannot be opened"},
+          Case{"", "POBFILE\n#\n3 1\n#\n0 0 0\n", "\"table.pob\"", "not a valid POB mesh file"}}) {
+        fakeplatform::reset();
+        fakegl::reset();
+        const auto dir = scratchAssets(c.leaveOut);
+        if (c.brokenTable != nullptr) std::ofstream(dir / "table.pob") << c.brokenTable;
+        std::filesystem::current_path(dir);
+        EXPECT_EQ(runScene(), sceneFailed) << c.named;
+        const auto boxes = fakeplatform::callsTo({fakeplatform::Fn::MessageBoxA});
+        ASSERT_EQ(boxes.size(), 1u) << c.named;
+        const std::string text = boxes[0].textArg(1);
+        EXPECT_NE(text.find(c.named), std::string::npos) << text;
+        EXPECT_NE(text.find(c.why), std::string::npos) << text;
+        EXPECT_STREQ(boxes[0].textArg(2), "Error");
+        EXPECT_EQ(fakegl::count(Fn::glClear), 0u);
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(dir);
+    }
+}
+
+TEST_F(Scene, SteadyFramesMakeNoHeapAllocation) {
+    DemoScene scene;
+    ASSERT_TRUE(scene.setUp());
+    scene.frame();  // lets the fakes' logs reach their size
+    fakegl::reset();
+    allocations = 0;
+    counting = true;
+    for (int frame = 0; frame < 300; ++frame) {
+        scene.frame();
+        fakegl::reset();  // keeps its capacity
+    }
+    counting = false;
+    EXPECT_EQ(allocations, 0);
+    EXPECT_TRUE(theRenderer.isRunning());
+}
+
+}  // namespace
