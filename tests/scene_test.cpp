@@ -12,6 +12,7 @@
 #include "render/renderer.h"
 #include "tests/fakegl/fake_gl.h"
 #include "tests/fakeplatform/fake_platform.h"
+#include "textures/texture.h"
 
 // Counts the heap allocations of the whole program while `counting` is set.
 // GCC takes the free() in the replaced operator delete for a mismatch once it
@@ -118,6 +119,17 @@ struct PolygonRun {
 TEST_F(Scene, OneFrameDrawsFourLitMeshesThenThreeShadowsThenPresents) {
     DemoScene scene;
     ASSERT_TRUE(scene.setUp());
+    // Set-up loads the textures in name order, each at its file's own size
+    // whatever size the scene expects.
+    std::vector<std::pair<GLsizei, GLsizei>> uploads;
+    for (const fakegl::Call& c : fakegl::calls()) {
+        if (c.fn == Fn::glTexImage2D)
+            uploads.emplace_back(GLsizei(c.intArg(3)), GLsizei(c.intArg(4)));
+    }
+    EXPECT_EQ(uploads,
+              (std::vector<std::pair<GLsizei, GLsizei>>{{128, 128}, {64, 64}, {128, 128}}));
+    EXPECT_EQ(textureTable[6].name, 6);
+    EXPECT_EQ(textureTable[6].width, 64);
     const int tableTriangles = scene.tableMesh->triangleCount();
     fakegl::reset();
     const std::size_t platformBefore = fakeplatform::calls().size();
