@@ -25,5 +25,8 @@ ensure_packages() {
     "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building and testing the engine needs.
-BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev git)
+# What building and testing the engine needs: compilers and tools, GoogleTest,
+# Xlib and Mesa's GL and GLU for the program, and a virtual X server for the
+# tests that open a window.
+BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev git
+                libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth)
