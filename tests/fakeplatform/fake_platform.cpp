@@ -40,6 +40,7 @@ struct State {
     std::map<HGLRC, HDC> contexts;
     std::uintptr_t nextContext = firstContext;
     HGLRC current = nullptr;
+    int swaps = 0;
 };
 
 State& state() {
@@ -154,6 +155,14 @@ FakeSystem theSystem;
 
 void install() {
     standin::setWindowSystem(&theSystem);
+    standin::setObserver(&observe);
+}
+
+// Posts as the window system does when the user acts: the message joins the
+// queue but is not logged, since the code under test made no call.
+void deliver(HWND window, UINT message) {
+    standin::setObserver(nullptr);
+    ::PostMessageA(window, message, 0, 0);
     standin::setObserver(&observe);
 }
 
@@ -333,6 +342,7 @@ void reset() {
     s.contexts.clear();
     s.nextContext = firstContext;
     s.current = nullptr;
+    s.swaps = 0;
     standin::reset();
     install();
 }
@@ -573,7 +583,11 @@ BOOL WINAPI SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR* ppf
 
 BOOL WINAPI SwapBuffers(HDC hdc) {
     if (!record(call::SwapBuffers(hdc))) return FALSE;
-    return validDc(hdc);
+    if (!validDc(hdc)) return FALSE;
+    if (++fake().swaps == fake().script.closeAfterSwaps && hdc != handle<HDC>(screenDc)) {
+        deliver(windowOf(hdc), WM_CLOSE);
+    }
+    return TRUE;
 }
 
 // As on Windows, a context needs a device context with a pixel format.

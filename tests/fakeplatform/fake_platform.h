@@ -122,6 +122,10 @@ struct Script {
     int frameWidth = 16;
     int frameHeight = 39;
     int messageBoxResult = IDOK;
+    // The user closes a window right after the N-th SwapBuffers since the
+    // reset presented into it: WM_CLOSE is delivered to that window. 0: never.
+    // Lets a test run a whole program, whose loop only ends on a close.
+    int closeAfterSwaps = 0;
 };
 Script& script();
 
