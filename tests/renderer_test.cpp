@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "platform/standin.h"
@@ -81,7 +82,7 @@ TEST(Renderer, OrbitReturnsToExactlyZeroAfter629FramesAndNeverPassesTheTurn) {
         const double eyeX = fakegl::calls()[4].doubleArg(0);
         const double eyeZ = fakegl::calls()[4].doubleArg(2);
         const double used = std::atan2(eyeZ, eyeX);
-        ASSERT_LE(used < 0 ? used + 2 * M_PI : used, 6.28318) << "frame " << frame;
+        ASSERT_LE(used < 0 ? used + 2 * std::numbers::pi : used, 6.28318) << "frame " << frame;
         if (frame < 629) {
             ASSERT_GT(renderer.orbitAngle, 0.0f) << "frame " << frame;
         }
@@ -127,21 +128,21 @@ TEST(Renderer, QueueDropsThe501stMeshAndEveryFlushEmptiesItAndFinishes) {
 }
 
 TEST(Renderer, SortQueueOrdersByDepthLargestFirstAndKeepsTiesInOrder) {
-    auto near = meshOf({}), far = meshOf({}), middle = meshOf({}), tie = meshOf({});
-    near->setPosition(0, 0, 1);
-    far->setPosition(0, 0, 3);
+    auto nearest = meshOf({}), farthest = meshOf({}), middle = meshOf({}), tie = meshOf({});
+    nearest->setPosition(0, 0, 1);
+    farthest->setPosition(0, 0, 3);
     middle->setPosition(0, 0, 2);
     tie->setPosition(0, 0, 2);
     Renderer renderer;
-    renderer.submit(near.get(), 10);
-    renderer.submit(far.get(), 30);
+    renderer.submit(nearest.get(), 10);
+    renderer.submit(farthest.get(), 30);
     renderer.submit(middle.get(), 20);
     renderer.submit(tie.get(), 21);
     renderer.sortQueue();
-    EXPECT_EQ(renderer.meshQueue[0], far.get());
+    EXPECT_EQ(renderer.meshQueue[0], farthest.get());
     EXPECT_EQ(renderer.meshQueue[1], middle.get());
     EXPECT_EQ(renderer.meshQueue[2], tie.get());
-    EXPECT_EQ(renderer.meshQueue[3], near.get());
+    EXPECT_EQ(renderer.meshQueue[3], nearest.get());
     EXPECT_EQ((std::vector<int>{renderer.textureQueue[0], renderer.textureQueue[1],
                                 renderer.textureQueue[2], renderer.textureQueue[3]}),
               (std::vector<int>{30, 20, 21, 10}));

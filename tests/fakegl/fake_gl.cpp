@@ -459,3 +459,45 @@ void GLAPIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, G
 }
 
 }  // extern "C"
+
+#ifdef _WIN32
+// Windows' <GL/gl.h> declares the GL entry points dllimport, so the engine's
+// libraries call each one through its import slot (`call *__imp__glBegin@4`),
+// a pointer that OPENGL32's import library would define and the loader fill.
+// The fake defines those slots itself, aimed at the functions above: the
+// libraries link against it as built for the program. GLU's entry points are
+// plain externs there and need none. A wrong argument size names a slot that
+// nobody references, and the test programs then fail to link.
+#ifdef _WIN64
+#define FAKEGL_IMPORT_SLOT(fn, bytes) \
+    extern "C" void* const fakegl_slot_##fn __asm__("__imp_" #fn) = reinterpret_cast<void*>(&fn)
+#else
+#define FAKEGL_IMPORT_SLOT(fn, bytes)                                           \
+    extern "C" void* const fakegl_slot_##fn __asm__("__imp__" #fn "@" #bytes) = \
+        reinterpret_cast<void*>(&fn)
+#endif
+FAKEGL_IMPORT_SLOT(glAlphaFunc, 8);
+FAKEGL_IMPORT_SLOT(glBegin, 4);
+FAKEGL_IMPORT_SLOT(glBindTexture, 8);
+FAKEGL_IMPORT_SLOT(glBlendFunc, 8);
+FAKEGL_IMPORT_SLOT(glClear, 4);
+FAKEGL_IMPORT_SLOT(glClearColor, 16);
+FAKEGL_IMPORT_SLOT(glColor4f, 16);
+FAKEGL_IMPORT_SLOT(glDisable, 4);
+FAKEGL_IMPORT_SLOT(glDrawBuffer, 4);
+FAKEGL_IMPORT_SLOT(glEnable, 4);
+FAKEGL_IMPORT_SLOT(glEnd, 0);
+FAKEGL_IMPORT_SLOT(glFinish, 0);
+FAKEGL_IMPORT_SLOT(glLineWidth, 4);
+FAKEGL_IMPORT_SLOT(glLoadIdentity, 0);
+FAKEGL_IMPORT_SLOT(glMatrixMode, 4);
+FAKEGL_IMPORT_SLOT(glPointSize, 4);
+FAKEGL_IMPORT_SLOT(glShadeModel, 4);
+FAKEGL_IMPORT_SLOT(glTexCoord3f, 12);
+FAKEGL_IMPORT_SLOT(glTexEnvf, 12);
+FAKEGL_IMPORT_SLOT(glTexImage2D, 36);
+FAKEGL_IMPORT_SLOT(glTexParameterf, 12);
+FAKEGL_IMPORT_SLOT(glVertex3f, 12);
+FAKEGL_IMPORT_SLOT(glViewport, 16);
+#undef FAKEGL_IMPORT_SLOT
+#endif
