@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "geometry/mesh.h"
 
 AmbientLight::AmbientLight(std::int32_t r, std::int32_t g, std::int32_t b)
@@ -40,74 +44,292 @@ std::int32_t addChannel(std::int32_t channel, std::int32_t light) {
     return std::int32_t(std::clamp<std::int64_t>(sum, INT32_MIN, INT32_MAX));
 }
 
-void addColour(Vertex& v, const Light& light) {
-    v.red = addChannel(v.red, light.red);
-    v.green = addChannel(v.green, light.green);
-    v.blue = addChannel(v.blue, light.blue);
+// One light as the vertex loop needs it, copied out of the list once per
+// call: read through the list's pointers, every field would be loaded again
+// for every vertex, since the colour stores might (as far as the compiler
+// can tell) change them.
+struct Step {
+    LightType type;
+    std::int32_t red, green, blue;
+    float redF, greenF, blueF;
+    Vec3 vector;  // the direction of a directional light, the position of a point light
+    float range;
+    // Beyond the range a channel gains colour / falloff. For a colour of 0
+    // and a range that is not negative the falloff is positive (or +inf), so
+    // the quotient is +0 and adding it leaves the channel's float as it is:
+    // the division can be skipped without changing a bit.
+    bool divideRed, divideGreen, divideBlue;
+};
+
+Step stepFor(const Light& light) {
+    Step step{};
+    step.type = light.type;
+    step.red = light.red;
+    step.green = light.green;
+    step.blue = light.blue;
+    step.redF = float(light.red);
+    step.greenF = float(light.green);
+    step.blueF = float(light.blue);
+    if (light.type == LightDirectional) {
+        step.vector = static_cast<const DirectionalLight&>(light).direction;
+    } else if (light.type == LightPoint) {
+        const auto& point = static_cast<const PointLight&>(light);
+        step.vector = point.position;
+        step.range = point.range;
+        const bool exactZero = point.range >= 0.0f;
+        step.divideRed = !(light.red == 0 && exactZero);
+        step.divideGreen = !(light.green == 0 && exactZero);
+        step.divideBlue = !(light.blue == 0 && exactZero);
+    }
+    return step;
 }
 
-void applyPoint(Vertex* verts, std::int32_t count, const PointLight& light) {
-    for (std::int32_t j = 0; j < count; ++j) {
-        Vertex& v = verts[j];
-        const double dx = double(v.x) - light.position.x;
-        const double dy = double(v.y) - light.position.y;
-        const double dz = double(v.z) - light.position.z;
-        const float d = float(std::sqrt(dx * dx + dy * dy + dz * dz));
-        if (d > light.range) {
-            // Falls off as range / d beyond the range.
-            const float falloff = d / light.range;
-            v.red = truncateToInt(float(v.red) + float(light.red) / falloff);
-            v.green = truncateToInt(float(v.green) + float(light.green) / falloff);
-            v.blue = truncateToInt(float(v.blue) + float(light.blue) / falloff);
-        } else {
-            addColour(v, light);
-        }
+// Whether a light changes any colour: an ambient light of colour 0 adds 0,
+// and a light of no kind adds nothing.
+bool contributes(const Light& light) {
+    switch (light.type) {
+        case LightPoint:
+        case LightDirectional:
+            return true;
+        case LightAmbient:
+            return light.red != 0 || light.green != 0 || light.blue != 0;
+        default:
+            return false;
     }
 }
 
-void applyDirectional(Vertex* verts, std::int32_t count, const DirectionalLight& light) {
-    const Vec3 dir = light.direction;
-    for (std::int32_t j = 0; j < count; ++j) {
-        Vertex& v = verts[j];
-        const float s = dir.x * v.nx + dir.y * v.ny + dir.z * v.nz;
-        if (s > 0.0f) {
-            v.red = truncateToInt(float(light.red) * s);
-            v.green = truncateToInt(float(light.green) * s);
-            v.blue = truncateToInt(float(light.blue) * s);
-        }
+// A vertex's colour while the lights are applied to it.
+struct Colour {
+    std::int32_t red, green, blue;
+};
+
+void addColour(Colour& c, const Step& light) {
+    c.red = addChannel(c.red, light.red);
+    c.green = addChannel(c.green, light.green);
+    c.blue = addChannel(c.blue, light.blue);
+}
+
+std::int32_t fallOff(std::int32_t channel, bool divide, float colour, float falloff) {
+    return truncateToInt(divide ? float(channel) + colour / falloff : float(channel));
+}
+
+void applyPoint(Colour& c, const Vertex& v, const Step& light) {
+    const double dx = double(v.x) - light.vector.x;
+    const double dy = double(v.y) - light.vector.y;
+    const double dz = double(v.z) - light.vector.z;
+    const float d = float(std::sqrt(dx * dx + dy * dy + dz * dz));
+    if (d > light.range) {
+        // Falls off as range / d beyond the range.
+        const float falloff = d / light.range;
+        c.red = fallOff(c.red, light.divideRed, light.redF, falloff);
+        c.green = fallOff(c.green, light.divideGreen, light.greenF, falloff);
+        c.blue = fallOff(c.blue, light.divideBlue, light.blueF, falloff);
+    } else {
+        addColour(c, light);
     }
 }
 
-void applyAmbient(Vertex* verts, std::int32_t count, const Light& light) {
-    for (std::int32_t j = 0; j < count; ++j) addColour(verts[j], light);
+void applyDirectional(Colour& c, const Vertex& v, const Step& light) {
+    const Vec3& dir = light.vector;
+    const float s = dir.x * v.nx + dir.y * v.ny + dir.z * v.nz;
+    if (s > 0.0f) {
+        c.red = truncateToInt(light.redF * s);
+        c.green = truncateToInt(light.greenF * s);
+        c.blue = truncateToInt(light.blueF * s);
+    }
+}
+
+#if defined(__SSE2__)
+
+// Four vertices at a time, one per lane. Every lane goes through exactly the
+// operations of the scalar functions above, in the same order and rounding
+// at the same places; where those branch, both sides are computed and each
+// lane keeps the side its own comparison chose.
+namespace lanes {
+
+__m128i select(__m128i mask, __m128i yes, __m128i no) {
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// truncateToInt: the conversion gives 0x80000000 for NaN and for anything
+// out of range; a value of 2^31 or more becomes INT32_MAX instead, NaN 0.
+__m128i truncate(__m128 f) {
+    const __m128i t = _mm_cvttps_epi32(f);
+    const __m128i high = _mm_castps_si128(_mm_cmpge_ps(f, _mm_set1_ps(2147483648.0f)));
+    const __m128i ordered = _mm_castps_si128(_mm_cmpord_ps(f, f));
+    return _mm_and_si128(_mm_xor_si128(t, high), ordered);
+}
+
+// addChannel: a wrapped sum overflowed when it has the opposite sign of
+// both addends; it then saturates towards the addends' sign.
+__m128i addSaturated(__m128i a, __m128i b) {
+    const __m128i sum = _mm_add_epi32(a, b);
+    const __m128i overflow =
+        _mm_srai_epi32(_mm_and_si128(_mm_xor_si128(a, sum), _mm_xor_si128(b, sum)), 31);
+    const __m128i limit = _mm_xor_si128(_mm_srai_epi32(a, 31), _mm_set1_epi32(INT32_MAX));
+    return select(overflow, limit, sum);
+}
+
+struct Block {
+    __m128 x, y, z, nx, ny, nz;
+    __m128i red, green, blue;
+};
+
+void point(Block& b, const Step& light) {
+    const __m128d px = _mm_set1_pd(light.vector.x), py = _mm_set1_pd(light.vector.y),
+                  pz = _mm_set1_pd(light.vector.z);
+    // Distances in double, two lanes per operation.
+    const auto distance = [&](__m128 x, __m128 y, __m128 z) {
+        const __m128d dx = _mm_sub_pd(_mm_cvtps_pd(x), px);
+        const __m128d dy = _mm_sub_pd(_mm_cvtps_pd(y), py);
+        const __m128d dz = _mm_sub_pd(_mm_cvtps_pd(z), pz);
+        return _mm_cvtpd_ps(_mm_sqrt_pd(
+            _mm_add_pd(_mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)), _mm_mul_pd(dz, dz))));
+    };
+    const auto high = [](__m128 v) { return _mm_movehl_ps(v, v); };
+    const __m128 d =
+        _mm_movelh_ps(distance(b.x, b.y, b.z), distance(high(b.x), high(b.y), high(b.z)));
+    const __m128 range = _mm_set1_ps(light.range);
+    const __m128i beyond = _mm_castps_si128(_mm_cmpgt_ps(d, range));
+    const __m128 falloff = _mm_div_ps(d, range);
+    const auto channel = [&](__m128i c, std::int32_t colour, float colourF, bool divide) {
+        __m128 sum = _mm_cvtepi32_ps(c);
+        if (divide) sum = _mm_add_ps(sum, _mm_div_ps(_mm_set1_ps(colourF), falloff));
+        return select(beyond, truncate(sum), addSaturated(c, _mm_set1_epi32(colour)));
+    };
+    b.red = channel(b.red, light.red, light.redF, light.divideRed);
+    b.green = channel(b.green, light.green, light.greenF, light.divideGreen);
+    b.blue = channel(b.blue, light.blue, light.blueF, light.divideBlue);
+}
+
+void directional(Block& b, const Step& light) {
+    const __m128 s = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(light.vector.x), b.nx),
+                                           _mm_mul_ps(_mm_set1_ps(light.vector.y), b.ny)),
+                                _mm_mul_ps(_mm_set1_ps(light.vector.z), b.nz));
+    const __m128i facing = _mm_castps_si128(_mm_cmpgt_ps(s, _mm_setzero_ps()));
+    b.red = select(facing, truncate(_mm_mul_ps(_mm_set1_ps(light.redF), s)), b.red);
+    b.green = select(facing, truncate(_mm_mul_ps(_mm_set1_ps(light.greenF), s)), b.green);
+    b.blue = select(facing, truncate(_mm_mul_ps(_mm_set1_ps(light.blueF), s)), b.blue);
+}
+
+void ambient(Block& b, const Step& light) {
+    b.red = addSaturated(b.red, _mm_set1_epi32(light.red));
+    b.green = addSaturated(b.green, _mm_set1_epi32(light.green));
+    b.blue = addSaturated(b.blue, _mm_set1_epi32(light.blue));
+}
+
+__m128i clamp255(__m128i c) {
+    const __m128i limit = _mm_set1_epi32(255);
+    return select(_mm_cmpgt_epi32(c, limit), limit, c);
+}
+
+// Returns the number of vertices done, a multiple of four.
+std::int32_t applySteps(Vertex* world, std::int32_t vertexCount, const Step* steps, int count,
+                        bool clamp) {
+    std::int32_t j = 0;
+    for (; j + 4 <= vertexCount; j += 4) {
+        Vertex* v = world + j;
+        Block b;
+        b.x = _mm_setr_ps(v[0].x, v[1].x, v[2].x, v[3].x);
+        b.y = _mm_setr_ps(v[0].y, v[1].y, v[2].y, v[3].y);
+        b.z = _mm_setr_ps(v[0].z, v[1].z, v[2].z, v[3].z);
+        b.nx = _mm_setr_ps(v[0].nx, v[1].nx, v[2].nx, v[3].nx);
+        b.ny = _mm_setr_ps(v[0].ny, v[1].ny, v[2].ny, v[3].ny);
+        b.nz = _mm_setr_ps(v[0].nz, v[1].nz, v[2].nz, v[3].nz);
+        b.red = _mm_setr_epi32(v[0].red, v[1].red, v[2].red, v[3].red);
+        b.green = _mm_setr_epi32(v[0].green, v[1].green, v[2].green, v[3].green);
+        b.blue = _mm_setr_epi32(v[0].blue, v[1].blue, v[2].blue, v[3].blue);
+        for (int i = 0; i < count; ++i) {
+            switch (steps[i].type) {
+                case LightPoint:
+                    point(b, steps[i]);
+                    break;
+                case LightDirectional:
+                    directional(b, steps[i]);
+                    break;
+                default:
+                    ambient(b, steps[i]);
+                    break;
+            }
+        }
+        if (clamp) {
+            b.red = clamp255(b.red);
+            b.green = clamp255(b.green);
+            b.blue = clamp255(b.blue);
+        }
+        std::int32_t red[4], green[4], blue[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(red), b.red);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(green), b.green);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(blue), b.blue);
+        for (int k = 0; k < 4; ++k) {
+            v[k].red = red[k];
+            v[k].green = green[k];
+            v[k].blue = blue[k];
+        }
+    }
+    return j;
+}
+
+}  // namespace lanes
+
+#endif
+
+// Applies `count` steps, in order, to every vertex; clamps the result when
+// these are the last lights of the list.
+void applySteps(Vertex* world, std::int32_t vertexCount, const Step* steps, int count, bool clamp) {
+    std::int32_t done = 0;
+#if defined(__SSE2__)
+    done = lanes::applySteps(world, vertexCount, steps, count, clamp);
+#endif
+    for (std::int32_t j = done; j < vertexCount; ++j) {
+        Vertex& v = world[j];
+        Colour c{v.red, v.green, v.blue};
+        for (int i = 0; i < count; ++i) {
+            const Step& step = steps[i];
+            switch (step.type) {
+                case LightPoint:
+                    applyPoint(c, v, step);
+                    break;
+                case LightDirectional:
+                    applyDirectional(c, v, step);
+                    break;
+                default:  // only ambient lights remain
+                    addColour(c, step);
+                    break;
+            }
+        }
+        if (clamp) {
+            // Only the sum is clamped, and only from above: intermediate
+            // values may exceed 255, and a negative light can leave a
+            // channel below 0.
+            c.red = std::min(c.red, 255);
+            c.green = std::min(c.green, 255);
+            c.blue = std::min(c.blue, 255);
+        }
+        v.red = c.red;
+        v.green = c.green;
+        v.blue = c.blue;
+    }
 }
 
 }  // namespace
 
+// Each vertex's colour depends only on that vertex and the lights, so the
+// lights are applied vertex by vertex, all of them in list order, rather than
+// light by light over the whole mesh: the same operations in the same order,
+// with one pass over the vertices instead of one per light. A long list goes
+// in groups, each group one pass, which keeps the order as well.
 void Mesh::applyLights(Light* const* lights, int count) {
-    Vertex* const world = worldVerts.get();
-    for (int i = 0; i < count; ++i) {
-        const Light& light = *lights[i];
-        switch (light.type) {
-            case LightPoint:
-                applyPoint(world, vertCount, static_cast<const PointLight&>(light));
-                break;
-            case LightDirectional:
-                applyDirectional(world, vertCount, static_cast<const DirectionalLight&>(light));
-                break;
-            case LightAmbient:
-                applyAmbient(world, vertCount, light);
-                break;
-            default:
-                break;
+    constexpr int group = 8;
+    Step steps[group];
+    int used = 0;
+    for (int i = 0;; ++i) {
+        if (i < count && contributes(*lights[i])) steps[used++] = stepFor(*lights[i]);
+        const bool last = i + 1 >= count;
+        if (used == group || last) {
+            applySteps(worldVerts.get(), vertCount, steps, used, last);
+            used = 0;
         }
-    }
-    // Only the sum is clamped, and only from above: intermediate values may
-    // exceed 255, and a negative light can leave a channel below 0.
-    for (std::int32_t j = 0; j < vertCount; ++j) {
-        Vertex& v = world[j];
-        v.red = std::min(v.red, 255);
-        v.green = std::min(v.green, 255);
-        v.blue = std::min(v.blue, 255);
+        if (last) return;
     }
 }

@@ -28,6 +28,24 @@ Mesh::Mesh(std::int32_t vertexCount, std::int32_t triangleCount, const Vertex* v
     computeNormals();
 }
 
+Mesh::Mesh(std::int32_t vertexCount, std::unique_ptr<Vertex[]> vertices, std::int32_t triangleCount,
+           std::unique_ptr<Triangle[]> triangles, std::unique_ptr<TriangleUV[]> uvs)
+    : verts(std::move(vertices)),
+      vertCount(std::max(vertexCount, 0)),
+      triCount(std::max(triangleCount, 0)),
+      triangleStore(std::move(triangles)),
+      uvStore(std::move(uvs)) {
+    worldVerts = std::make_unique<Vertex[]>(std::size_t(vertCount));
+    resetWorldVertices();
+    tris = std::make_unique_for_overwrite<Triangle*[]>(std::size_t(triCount));
+    triUVs = std::make_unique_for_overwrite<TriangleUV*[]>(std::size_t(triCount));
+    for (std::int32_t i = 0; i < triCount; ++i) {
+        tris[i] = &triangleStore[i];
+        triUVs[i] = &uvStore[i];
+    }
+    computeNormals();
+}
+
 namespace {
 
 // Scales v to unit length. A vector of length zero (a degenerate face, an
@@ -69,43 +87,60 @@ void Mesh::computeNormals() {
     }
 }
 
+// The four steps of the pipeline (copy from the source, rotate, translate,
+// scale) run vertex by vertex in one pass: each vertex's result depends on
+// that vertex alone, so the order of the passes does not change a bit, and
+// one pass reads and writes the arrays once instead of four times.
 void Mesh::update() {
-    resetWorldVertices();
-    applyRotation();
-    applyTranslation();
-    applyScale();
+    const Rotation turn(rotation);
+    const Vec3 move = position;
+    const Vec3 size = scale;
+    const Vertex* const source = verts.get();
+    Vertex* const world = worldVerts.get();
+    for (std::int32_t i = 0; i < vertCount; ++i) {
+        const Vertex& from = source[i];
+        Vertex& to = world[i];
+        float x, y, z, nx, ny, nz;
+#if defined(__SSE2__)
+        // The position in one lane and the normal in the other: both turn
+        // through the same steps, so one vector operation does the work of two.
+        __m128d px = _mm_cvtps_pd(_mm_setr_ps(from.x, from.nx, 0.0f, 0.0f));
+        __m128d py = _mm_cvtps_pd(_mm_setr_ps(from.y, from.ny, 0.0f, 0.0f));
+        __m128d pz = _mm_cvtps_pd(_mm_setr_ps(from.z, from.nz, 0.0f, 0.0f));
+        turn.apply(px, py, pz);
+        const __m128 fx = _mm_cvtpd_ps(px), fy = _mm_cvtpd_ps(py), fz = _mm_cvtpd_ps(pz);
+        x = _mm_cvtss_f32(fx);
+        y = _mm_cvtss_f32(fy);
+        z = _mm_cvtss_f32(fz);
+        nx = _mm_cvtss_f32(_mm_shuffle_ps(fx, fx, 1));
+        ny = _mm_cvtss_f32(_mm_shuffle_ps(fy, fy, 1));
+        nz = _mm_cvtss_f32(_mm_shuffle_ps(fz, fz, 1));
+#else
+        x = from.x, y = from.y, z = from.z;
+        nx = from.nx, ny = from.ny, nz = from.nz;
+        turn.apply(x, y, z);
+        turn.apply(nx, ny, nz);
+#endif
+        x += move.x;
+        y += move.y;
+        z += move.z;
+        to.tu = from.tu;
+        to.tv = from.tv;
+        to.nx = nx;
+        to.ny = ny;
+        to.nz = nz;
+        to.red = from.red;
+        to.green = from.green;
+        to.blue = from.blue;
+        // Scaling follows the translation, so it is about the world origin
+        // and moves the mesh's position too. Normals are not scaled.
+        to.x = x * size.x;
+        to.y = y * size.y;
+        to.z = z * size.z;
+    }
 }
 
 void Mesh::resetWorldVertices() { std::copy_n(verts.get(), vertCount, worldVerts.get()); }
-
-void Mesh::applyRotation() {
-    const Rotation turn(rotation);
-    for (std::int32_t i = 0; i < vertCount; ++i) {
-        Vertex& v = worldVerts[i];
-        turn.apply(v.x, v.y, v.z);
-        turn.apply(v.nx, v.ny, v.nz);
-    }
-}
-
-void Mesh::applyTranslation() {
-    for (std::int32_t i = 0; i < vertCount; ++i) {
-        Vertex& v = worldVerts[i];
-        v.x += position.x;
-        v.y += position.y;
-        v.z += position.z;
-    }
-}
-
-// Scaling follows the translation, so it is about the world origin and moves
-// the mesh's position too. Normals are not scaled.
-void Mesh::applyScale() {
-    for (std::int32_t i = 0; i < vertCount; ++i) {
-        Vertex& v = worldVerts[i];
-        v.x *= scale.x;
-        v.y *= scale.y;
-        v.z *= scale.z;
-    }
-}
 
 // The planar projection matrix (P·L)·I − L·Pᵀ of a light at infinity, without
 // the division by its w (which is k): p' = k·p − (P·p)·L.

@@ -25,6 +25,11 @@ public:
     // taken as 0.
     Mesh(std::int32_t vertexCount, std::int32_t triangleCount, const Vertex* vertices,
          const Triangle* const* triangles, const TriangleUV* const* uvs);
+    // The same, taking over arrays that a reader has filled instead of
+    // copying them: the vertices (default-constructed apart from what the
+    // reader set), and one Triangle and one TriangleUV per triangle.
+    Mesh(std::int32_t vertexCount, std::unique_ptr<Vertex[]> vertices, std::int32_t triangleCount,
+         std::unique_ptr<Triangle[]> triangles, std::unique_ptr<TriangleUV[]> uvs);
     Mesh(const Mesh&) = delete;
     Mesh& operator=(const Mesh&) = delete;
 
@@ -89,9 +94,6 @@ public:
 
 private:
     void resetWorldVertices();
-    void applyRotation();
-    void applyTranslation();
-    void applyScale();
     void computeNormals();
 
     // The blocks that `tris` and `triUVs` point into, one allocation each

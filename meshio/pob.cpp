@@ -10,17 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "meshio/mesh_source.h"
-
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <io.h>
-#include <windows.h>
+
+#include "platform/win32.h"
 #else
 #include <unistd.h>
 #endif
@@ -126,9 +119,26 @@ public:
         while (digits < end && digits - q < 8 && isDigit(*digits)) {
             whole = whole * 10 + (*digits++ - '0');
         }
+        // Short decimals ("-49.9", "0.333333") likewise: with at most seven
+        // digits in all, the digits make a whole number below 2^24 and the
+        // point divides it by at most 10^7, both exact in a float, so one
+        // float division rounds the quotient correctly, as the general
+        // conversion does.
+        const char* fraction = digits;
+        std::int32_t scale = 1;
+        if (digits > q && digits - q <= 7 && digits < end && *digits == '.') {
+            ++fraction;
+            while (fraction < end && isDigit(*fraction) && fraction - q <= 7) {
+                whole = whole * 10 + (*fraction++ - '0');
+                scale *= 10;
+            }
+        }
         if (digits > q && digits - q <= 7 && tokenEndsAt(digits)) {
             magnitude = float(whole);
             stop = digits;
+        } else if (scale > 1 && tokenEndsAt(fraction)) {
+            magnitude = float(whole) / float(scale);
+            stop = fraction;
         } else if (isDigit(*q) || *q == '.') {
             // Out of range either way (overflow, or underflow to zero) is
             // rejected: the writer never produces such a number.
@@ -172,8 +182,17 @@ private:
     const char* end;
 };
 
+// A file's bytes. The buffer is not zero-filled: for a large file that
+// costs a good part of the reading time, and only the bytes read are used.
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+
+    std::string_view text() const { return {data.get(), size}; }
+};
+
 // The file's bytes, or false when it cannot be opened or read to its end.
-bool readFile(const char* fileName, std::string& data) {
+bool readFile(const char* fileName, FileBytes& bytes) {
     std::FILE* file = std::fopen(fileName, "rb");
     if (!file) return false;
     // The size the file reports is trusted only once a first read has shown
@@ -183,38 +202,48 @@ bool readFile(const char* fileName, std::string& data) {
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
     bool ok = std::fseek(file, 0, SEEK_SET) == 0;
     std::size_t capacity = 1 << 16, used = 0;
+    auto data = std::make_unique_for_overwrite<char[]>(capacity);
     while (ok) {
-        data.resize(capacity);
         const std::size_t wanted = capacity - used;
-        const std::size_t got = std::fread(data.data() + used, 1, wanted, file);
+        const std::size_t got = std::fread(data.get() + used, 1, wanted, file);
         used += got;
         if (got < wanted) {
             ok = !std::ferror(file);
             break;
         }
         capacity = std::max(capacity * 2, size >= 0 ? std::size_t(size) + 1 : 0);
+        auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+        std::memcpy(bigger.get(), data.get(), used);
+        data = std::move(bigger);
     }
     std::fclose(file);
-    data.resize(used);
+    bytes.data = std::move(data);
+    bytes.size = used;
     return ok;
 }
 
-// Formats into one growing buffer. Each line asks for room for its longest
-// possible form first, so the number writers never check bounds themselves.
+// Formats into one buffer. Each line asks for room for its longest possible
+// form first, so the number writers never check bounds themselves. Without
+// a file the buffer grows to hold everything; with one it stays small and is
+// written out whenever it fills, so that a large mesh never needs its whole
+// text in memory (the fresh pages alone would cost more than the writing).
 // The buffer is not zero-filled: for a large mesh that would cost about as
 // much as formatting the numbers.
 class Output {
 public:
-    explicit Output(std::size_t sizeHint)
-        : buffer(std::make_unique_for_overwrite<char[]>(sizeHint)), capacity(sizeHint) {}
+    explicit Output(std::size_t size, std::FILE* sink = nullptr)
+        : buffer(std::make_unique_for_overwrite<char[]>(size)), capacity(size), file(sink) {}
 
     char* room(std::size_t n) {
         if (capacity - used < n) {
-            const std::size_t grown = std::max(capacity * 2, used + n);
-            auto bigger = std::make_unique_for_overwrite<char[]>(grown);
-            std::memcpy(bigger.get(), buffer.get(), used);
-            buffer = std::move(bigger);
-            capacity = grown;
+            if (file) flush();
+            if (capacity - used < n) {
+                const std::size_t grown = std::max(capacity * 2, used + n);
+                auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+                std::memcpy(bigger.get(), buffer.get(), used);
+                buffer = std::move(bigger);
+                capacity = grown;
+            }
         }
         return buffer.get() + used;
     }
@@ -229,10 +258,21 @@ public:
 
     std::string_view text() const { return {buffer.get(), used}; }
 
+    // Writes what is buffered to the file; false once any write has failed.
+    bool flush() {
+        if (file && used > 0) {
+            written = written && std::fwrite(buffer.get(), 1, used, file) == used;
+            used = 0;
+        }
+        return written;
+    }
+
 private:
     std::unique_ptr<char[]> buffer;
     std::size_t capacity;
     std::size_t used = 0;
+    std::FILE* file;
+    bool written = true;
 };
 
 // The longest forms: "-2147483648" and "-1.23457e-38", each plus a separator.
@@ -264,15 +304,6 @@ bool flushToDisk(std::FILE* file) {
 #endif
 }
 
-bool writeFile(const std::string& fileName, std::string_view data, bool& created) {
-    std::FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (!file) return false;
-    created = true;
-    bool ok = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-    ok = ok && flushToDisk(file);
-    return std::fclose(file) == 0 && ok;
-}
-
 // std::rename does not replace an existing file on Windows.
 bool replaceFile(const std::string& from, const char* to) {
 #ifdef _WIN32
@@ -299,36 +330,41 @@ std::unique_ptr<Mesh> parsePob(std::string_view text) {
     if (numbers > 0 && 2 * numbers - 1 > in.remaining()) return nullptr;
     if (!in.skipComment()) return nullptr;
 
-    MeshSource source;
-    source.vertices.resize(std::size_t(vertexCount));
-    for (Vertex& v : source.vertices) {
+    // Read straight into the arrays the mesh takes over: copying a large
+    // mesh's arrays costs about as much as parsing them. The vertices are
+    // default-constructed, as every reader's are; the other two arrays are
+    // written in full before they are used.
+    auto vertices = std::make_unique<Vertex[]>(std::size_t(vertexCount));
+    for (std::int32_t i = 0; i < vertexCount; ++i) {
+        Vertex& v = vertices[i];
         if (!in.readFloat(v.x) || !in.readFloat(v.y) || !in.readFloat(v.z)) return nullptr;
     }
     if (!in.sectionEnd(vertexCount > 0)) return nullptr;
 
-    source.triangles.resize(std::size_t(triangleCount));
-    for (Triangle& triangle : source.triangles) {
-        for (std::int32_t& index : triangle) {
+    auto triangles = std::make_unique_for_overwrite<Triangle[]>(std::size_t(triangleCount));
+    for (std::int32_t k = 0; k < triangleCount; ++k) {
+        for (std::int32_t& index : triangles[k]) {
             if (!in.readInt(index) || index < 0 || index >= vertexCount) return nullptr;
         }
     }
     if (!in.sectionEnd(triangleCount > 0)) return nullptr;
 
-    source.uvs.resize(std::size_t(triangleCount));
-    for (TriangleUV& uv : source.uvs) {
-        for (TexCoord& corner : uv) {
+    auto uvs = std::make_unique<TriangleUV[]>(std::size_t(triangleCount));
+    for (std::int32_t k = 0; k < triangleCount; ++k) {
+        for (TexCoord& corner : uvs[k]) {
             if (!in.readFloat(corner.tu) || !in.readFloat(corner.tv)) return nullptr;
         }
     }
     // Further numbers would mean the counts are wrong.
     if (!in.onlySpaceLeft()) return nullptr;
-    return source.build();
+    return std::make_unique<Mesh>(vertexCount, std::move(vertices), triangleCount,
+                                  std::move(triangles), std::move(uvs));
 }
 
 std::unique_ptr<Mesh> loadPob(const char* fileName) {
-    std::string data;
-    if (!fileName || !readFile(fileName, data)) return nullptr;
-    return parsePob(data);
+    FileBytes bytes;
+    if (!fileName || !readFile(fileName, bytes)) return nullptr;
+    return parsePob(bytes.text());
 }
 
 namespace {
@@ -386,6 +422,9 @@ void writeMesh(const Mesh& mesh, Output& out) {
     }
 }
 
+// How much a save formats before writing it out.
+constexpr std::size_t chunkSize = std::size_t{1} << 20;
+
 // About what a mesh with short coordinates needs; the buffer grows past it.
 std::size_t sizeHint(const Mesh& mesh) {
     return 256 + 20 * std::size_t(std::max(mesh.vertCount, 0)) +
@@ -402,15 +441,20 @@ std::string formatPob(const Mesh& mesh) {
 
 bool Mesh::savePob(const char* fileName) const {
     if (!fileName || !*fileName) return false;
-    Output out(sizeHint(*this));
-    writeMesh(*this, out);
     // Written beside the target so that the rename stays on one file system
     // and replaces the target in one step.
     const std::string temporary = std::string(fileName) + ".tmp";
-    bool created = false;
-    if (writeFile(temporary, out.text(), created) && replaceFile(temporary, fileName)) return true;
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) return false;
+    // The output buffers whole chunks itself; a second buffer would only copy.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    Output out(chunkSize, file);
+    writeMesh(*this, out);
+    bool ok = out.flush() && flushToDisk(file);
+    ok = std::fclose(file) == 0 && ok;
+    if (ok && replaceFile(temporary, fileName)) return true;
     // Only a file this call made is removed: "<name>.tmp" may be something
     // else that merely stood in the way.
-    if (created) std::remove(temporary.c_str());
+    std::remove(temporary.c_str());
     return false;
 }
