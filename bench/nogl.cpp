@@ -1,0 +1,64 @@
+#include "bench/nogl.h"
+
+#include <cstdio>
+
+#include "platform/gl.h"
+#include "platform/win32.h"
+
+namespace {
+
+// Counting keeps every call a real call with an effect the optimiser must
+// keep, at about the cost of the cheapest real driver entry.
+std::uint64_t calls = 0;
+
+}  // namespace
+
+std::uint64_t nogl::callCount() { return calls; }
+
+extern "C" {
+
+void GLAPIENTRY glAlphaFunc(GLenum, GLclampf) { ++calls; }
+void GLAPIENTRY glBegin(GLenum) { ++calls; }
+void GLAPIENTRY glBindTexture(GLenum, GLuint) { ++calls; }
+void GLAPIENTRY glBlendFunc(GLenum, GLenum) { ++calls; }
+void GLAPIENTRY glClear(GLbitfield) { ++calls; }
+void GLAPIENTRY glClearColor(GLclampf, GLclampf, GLclampf, GLclampf) { ++calls; }
+void GLAPIENTRY glColor4f(GLfloat, GLfloat, GLfloat, GLfloat) { ++calls; }
+void GLAPIENTRY glDisable(GLenum) { ++calls; }
+void GLAPIENTRY glDrawBuffer(GLenum) { ++calls; }
+void GLAPIENTRY glEnable(GLenum) { ++calls; }
+void GLAPIENTRY glEnd(void) { ++calls; }
+void GLAPIENTRY glFinish(void) { ++calls; }
+void GLAPIENTRY glLineWidth(GLfloat) { ++calls; }
+void GLAPIENTRY glLoadIdentity(void) { ++calls; }
+void GLAPIENTRY glMatrixMode(GLenum) { ++calls; }
+void GLAPIENTRY glPointSize(GLfloat) { ++calls; }
+void GLAPIENTRY glShadeModel(GLenum) { ++calls; }
+void GLAPIENTRY glTexCoord3f(GLfloat, GLfloat, GLfloat) { ++calls; }
+void GLAPIENTRY glTexEnvf(GLenum, GLenum, GLfloat) { ++calls; }
+void GLAPIENTRY glTexImage2D(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum,
+                             const GLvoid*) {
+    ++calls;
+}
+void GLAPIENTRY glTexParameterf(GLenum, GLenum, GLfloat) { ++calls; }
+void GLAPIENTRY glVertex3f(GLfloat, GLfloat, GLfloat) { ++calls; }
+void GLAPIENTRY glViewport(GLint, GLint, GLsizei, GLsizei) { ++calls; }
+GLint GLAPIENTRY gluBuild2DMipmaps(GLenum, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*) {
+    ++calls;
+    return 0;
+}
+void GLAPIENTRY gluLookAt(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdouble,
+                          GLdouble, GLdouble) {
+    ++calls;
+}
+void GLAPIENTRY gluPerspective(GLdouble, GLdouble, GLdouble, GLdouble) { ++calls; }
+
+BOOL WINAPI SwapBuffers(HDC) { return TRUE; }
+
+// Set-up fails only when an asset is missing; say so instead of showing a box.
+int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    return 1;
+}
+
+}  // extern "C"
