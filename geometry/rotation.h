@@ -5,6 +5,19 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+// AVX code is compiled per function (target attributes) and only run after a
+// CPU check, so the build as a whole stays baseline x86-64.
+#define ENGINE_HAVE_AVX2_PATHS 1
+#include <immintrin.h>
+
+// Whether this CPU (and the system, which must save the wider registers) can
+// run the AVX2 paths; asked once.
+inline bool cpuHasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
 
 #include "geometry/vec3.h"
 
@@ -56,6 +69,31 @@ public:
     }
 #endif
 
+#if defined(ENGINE_HAVE_AVX2_PATHS)
+    // Four vectors at once, one per lane; the same operations as apply().
+    // Only for callers that have checked the CPU for AVX2.
+    __attribute__((target("avx2"))) void apply(__m256d& x, __m256d& y, __m256d& z) const {
+        const __m256d cx = _mm256_set1_pd(cosX), sx = _mm256_set1_pd(sinX);
+        const __m256d cy = _mm256_set1_pd(cosY), sy = _mm256_set1_pd(sinY);
+        const __m256d cz = _mm256_set1_pd(cosZ), sz = _mm256_set1_pd(sinZ);
+        const __m256d y1 = toFloat4(_mm256_sub_pd(_mm256_mul_pd(y, cx), _mm256_mul_pd(z, sx)));
+        const __m256d z1 = toFloat4(_mm256_add_pd(_mm256_mul_pd(y, sx), _mm256_mul_pd(z, cx)));
+        const __m256d x2 = toFloat4(_mm256_add_pd(_mm256_mul_pd(x, cy), _mm256_mul_pd(z1, sy)));
+        const __m256d z2 = toFloat4(_mm256_sub_pd(_mm256_mul_pd(z1, cy), _mm256_mul_pd(x, sy)));
+        const __m256d x3 = toFloat4(_mm256_sub_pd(_mm256_mul_pd(x2, cz), _mm256_mul_pd(y1, sz)));
+        const __m256d y3 = toFloat4(_mm256_add_pd(_mm256_mul_pd(x2, sz), _mm256_mul_pd(y1, cz)));
+        x = x3;
+        y = y3;
+        z = z2;
+    }
+#endif
+
 private:
+#if defined(ENGINE_HAVE_AVX2_PATHS)
+    __attribute__((target("avx2"))) static __m256d toFloat4(__m256d v) {
+        return _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
+    }
+#endif
+
     double cosX, sinX, cosY, sinY, cosZ, sinZ;
 };
