@@ -3,22 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <vector>
 
 #include "geometry/rotation.h"
 
 Mesh::Mesh(std::int32_t vertexCount, std::int32_t triangleCount, const Vertex* vertices,
            const Triangle* const* triangles, const TriangleUV* const* uvs)
     : vertCount(std::max(vertexCount, 0)), triCount(std::max(triangleCount, 0)) {
-    verts = std::make_unique<Vertex[]>(std::size_t(vertCount));
-    worldVerts = std::make_unique<Vertex[]>(std::size_t(vertCount));
-    std::copy_n(vertices, vertCount, verts.get());
-    resetWorldVertices();
+    verts = makeLargeArrayCopy(vertices, std::size_t(vertCount));
+    worldVerts = makeLargeArrayCopy(verts.get(), std::size_t(vertCount));
 
-    tris = std::make_unique<Triangle*[]>(std::size_t(triCount));
-    triUVs = std::make_unique<TriangleUV*[]>(std::size_t(triCount));
-    triangleStore = std::make_unique<Triangle[]>(std::size_t(triCount));
-    uvStore = std::make_unique<TriangleUV[]>(std::size_t(triCount));
+    tris = makeLargeArrayForOverwrite<Triangle*>(std::size_t(triCount));
+    triUVs = makeLargeArrayForOverwrite<TriangleUV*>(std::size_t(triCount));
+    triangleStore = makeLargeArrayForOverwrite<Triangle>(std::size_t(triCount));
+    uvStore = makeLargeArray<TriangleUV>(std::size_t(triCount));
     for (std::int32_t i = 0; i < triCount; ++i) {
         triangleStore[i] = *triangles[i];
         uvStore[i] = *uvs[i];
@@ -29,17 +26,16 @@ Mesh::Mesh(std::int32_t vertexCount, std::int32_t triangleCount, const Vertex* v
     computeNormals();
 }
 
-Mesh::Mesh(std::int32_t vertexCount, std::unique_ptr<Vertex[]> vertices, std::int32_t triangleCount,
-           std::unique_ptr<Triangle[]> triangles, std::unique_ptr<TriangleUV[]> uvs)
+Mesh::Mesh(std::int32_t vertexCount, LargeArray<Vertex> vertices, std::int32_t triangleCount,
+           LargeArray<Triangle> triangles, LargeArray<TriangleUV> uvs)
     : verts(std::move(vertices)),
       vertCount(std::max(vertexCount, 0)),
       triCount(std::max(triangleCount, 0)),
       triangleStore(std::move(triangles)),
       uvStore(std::move(uvs)) {
-    worldVerts = std::make_unique<Vertex[]>(std::size_t(vertCount));
-    resetWorldVertices();
-    tris = std::make_unique_for_overwrite<Triangle*[]>(std::size_t(triCount));
-    triUVs = std::make_unique_for_overwrite<TriangleUV*[]>(std::size_t(triCount));
+    worldVerts = makeLargeArrayCopy(verts.get(), std::size_t(vertCount));
+    tris = makeLargeArrayForOverwrite<Triangle*>(std::size_t(triCount));
+    triUVs = makeLargeArrayForOverwrite<TriangleUV*>(std::size_t(triCount));
     for (std::int32_t i = 0; i < triCount; ++i) {
         tris[i] = &triangleStore[i];
         triUVs[i] = &uvStore[i];
@@ -63,7 +59,7 @@ Vec3 normalizedOrZero(Vec3 v) {
 // Smooth vertex normals: every vertex gets the normalised sum of the unit
 // normals of the faces that use it, each face with weight 1 whatever its area.
 void Mesh::computeNormals() {
-    std::vector<Vec3> sums(static_cast<std::size_t>(vertCount));
+    const LargeArray<Vec3> sums = makeLargeArray<Vec3>(std::size_t(vertCount));
     for (std::int32_t t = 0; t < triCount; ++t) {
         const Triangle& tri = *tris[t];
         const Vertex& p0 = verts[tri[0]];
@@ -223,8 +219,6 @@ void Mesh::update() {
         to.z = z * size.z;
     }
 }
-
-void Mesh::resetWorldVertices() { std::copy_n(verts.get(), vertCount, worldVerts.get()); }
 
 // The planar projection matrix (P·L)·I − L·Pᵀ of a light at infinity, without
 // the division by its w (which is k): p' = k·p − (P·p)·L.

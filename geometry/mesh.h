@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "geometry/large_array.h"
 #include "geometry/vec3.h"
 #include "geometry/vertex.h"
 
@@ -28,8 +29,8 @@ public:
     // The same, taking over arrays that a reader has filled instead of
     // copying them: the vertices (default-constructed apart from what the
     // reader set), and one Triangle and one TriangleUV per triangle.
-    Mesh(std::int32_t vertexCount, std::unique_ptr<Vertex[]> vertices, std::int32_t triangleCount,
-         std::unique_ptr<Triangle[]> triangles, std::unique_ptr<TriangleUV[]> uvs);
+    Mesh(std::int32_t vertexCount, LargeArray<Vertex> vertices, std::int32_t triangleCount,
+         LargeArray<Triangle> triangles, LargeArray<TriangleUV> uvs);
     Mesh(const Mesh&) = delete;
     Mesh& operator=(const Mesh&) = delete;
 
@@ -80,10 +81,10 @@ public:
     // The render queue's sort key.
     float depth() const { return position.z; }
 
-    std::unique_ptr<Vertex[]> verts;
-    std::unique_ptr<Vertex[]> worldVerts;
-    std::unique_ptr<Triangle*[]> tris;
-    std::unique_ptr<TriangleUV*[]> triUVs;
+    LargeArray<Vertex> verts;
+    LargeArray<Vertex> worldVerts;
+    LargeArray<Triangle*> tris;
+    LargeArray<TriangleUV*> triUVs;
     std::int32_t vertCount = 0;
     std::int32_t triCount = 0;
     Vec3 position{0.0f, 0.0f, 0.0f};
@@ -93,11 +94,10 @@ public:
     float alphaValue = 1.0f;
 
 private:
-    void resetWorldVertices();
     void computeNormals();
 
     // The blocks that `tris` and `triUVs` point into, one allocation each
     // rather than one per triangle.
-    std::unique_ptr<Triangle[]> triangleStore;
-    std::unique_ptr<TriangleUV[]> uvStore;
+    LargeArray<Triangle> triangleStore;
+    LargeArray<TriangleUV> uvStore;
 };

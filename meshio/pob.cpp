@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "geometry/large_array.h"
+
 #ifdef _WIN32
 #include <io.h>
 
@@ -185,7 +187,7 @@ private:
 // A file's bytes. The buffer is not zero-filled: for a large file that
 // costs a good part of the reading time, and only the bytes read are used.
 struct FileBytes {
-    std::unique_ptr<char[]> data;
+    LargeArray<char> data;
     std::size_t size = 0;
 
     std::string_view text() const { return {data.get(), size}; }
@@ -202,7 +204,7 @@ bool readFile(const char* fileName, FileBytes& bytes) {
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
     bool ok = std::fseek(file, 0, SEEK_SET) == 0;
     std::size_t capacity = 1 << 16, used = 0;
-    auto data = std::make_unique_for_overwrite<char[]>(capacity);
+    auto data = makeLargeArrayForOverwrite<char>(capacity);
     while (ok) {
         const std::size_t wanted = capacity - used;
         const std::size_t got = std::fread(data.get() + used, 1, wanted, file);
@@ -212,7 +214,7 @@ bool readFile(const char* fileName, FileBytes& bytes) {
             break;
         }
         capacity = std::max(capacity * 2, size >= 0 ? std::size_t(size) + 1 : 0);
-        auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+        auto bigger = makeLargeArrayForOverwrite<char>(capacity);
         std::memcpy(bigger.get(), data.get(), used);
         data = std::move(bigger);
     }
@@ -334,14 +336,14 @@ std::unique_ptr<Mesh> parsePob(std::string_view text) {
     // mesh's arrays costs about as much as parsing them. The vertices are
     // default-constructed, as every reader's are; the other two arrays are
     // written in full before they are used.
-    auto vertices = std::make_unique<Vertex[]>(std::size_t(vertexCount));
+    auto vertices = makeLargeArray<Vertex>(std::size_t(vertexCount));
     for (std::int32_t i = 0; i < vertexCount; ++i) {
         Vertex& v = vertices[i];
         if (!in.readFloat(v.x) || !in.readFloat(v.y) || !in.readFloat(v.z)) return nullptr;
     }
     if (!in.sectionEnd(vertexCount > 0)) return nullptr;
 
-    auto triangles = std::make_unique_for_overwrite<Triangle[]>(std::size_t(triangleCount));
+    auto triangles = makeLargeArrayForOverwrite<Triangle>(std::size_t(triangleCount));
     for (std::int32_t k = 0; k < triangleCount; ++k) {
         for (std::int32_t& index : triangles[k]) {
             if (!in.readInt(index) || index < 0 || index >= vertexCount) return nullptr;
@@ -349,7 +351,7 @@ std::unique_ptr<Mesh> parsePob(std::string_view text) {
     }
     if (!in.sectionEnd(triangleCount > 0)) return nullptr;
 
-    auto uvs = std::make_unique<TriangleUV[]>(std::size_t(triangleCount));
+    auto uvs = makeLargeArray<TriangleUV>(std::size_t(triangleCount));
     for (std::int32_t k = 0; k < triangleCount; ++k) {
         for (TexCoord& corner : uvs[k]) {
             if (!in.readFloat(corner.tu) || !in.readFloat(corner.tv)) return nullptr;

@@ -1,0 +1,78 @@
+#include "geometry/large_array.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "geometry/vertex.h"
+
+namespace {
+
+#if defined(__linux__)
+// The VmFlags of the mapping that holds `address`, from /proc/self/smaps.
+std::string flagsAt(const void* address) {
+    const auto target = reinterpret_cast<std::uintptr_t>(address);
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    while (std::getline(smaps, line)) {
+        std::uintptr_t from = 0, to = 0;
+        char dash = 0;
+        std::istringstream head(line);
+        if (head >> std::hex >> from >> dash >> to && dash == '-') {
+            inside = from <= target && target < to;
+        } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+            return line;
+        }
+    }
+    return {};
+}
+
+bool advised(const void* address) { return flagsAt(address).find(" hg") != std::string::npos; }
+#endif
+
+TEST(LargeArray, AsksForHugePagesOnlyForTheWholeHugePagesInsideALargeArray) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "the advice is only given on Linux";
+#else
+    constexpr std::uintptr_t hugePage = std::uintptr_t{2} << 20;
+    const std::size_t count = 3 * hugePage + 4096 + 8;
+    const LargeArray<char> large = makeLargeArrayForOverwrite<char>(count);
+    const auto start = reinterpret_cast<std::uintptr_t>(large.get());
+    const std::uintptr_t first = (start + hugePage - 1) & ~(hugePage - 1);
+    const std::uintptr_t last = (start + count) & ~(hugePage - 1);
+    ASSERT_GE(last - first, 2 * hugePage);
+    EXPECT_TRUE(advised(reinterpret_cast<void*>(first)));
+    EXPECT_TRUE(advised(reinterpret_cast<void*>(last - 1)));
+    // The partial pages at either end may share their huge page with other
+    // memory, which the advice must not reach.
+    if (first != start) {
+        EXPECT_FALSE(advised(reinterpret_cast<void*>(first - 1)));
+    }
+    if (last != start + count) {
+        EXPECT_FALSE(advised(reinterpret_cast<void*>(last)));
+    }
+
+    // Under two whole huge pages nothing is advised.
+    const LargeArray<char> small = makeLargeArrayForOverwrite<char>(hugePage + 4096);
+    EXPECT_FALSE(advised(small.get() + hugePage / 2));
+#endif
+}
+
+TEST(LargeArray, ConstructsLikeNewAndRefusesCountsThatOverflow) {
+    Vertex white(1.0f, 2.0f, 3.0f);
+    const LargeArray<Vertex> copy = makeLargeArrayCopy(&white, 1);
+    EXPECT_EQ(copy[0].getZ(), 3.0f);  // a working vtable: the copy is a constructed Vertex
+    EXPECT_EQ(copy[0].red, white.red);
+    const LargeArray<Vertex> zeroed = makeLargeArray<Vertex>(2);
+    EXPECT_EQ(zeroed[1].getY(), 0.0f);
+    EXPECT_EQ(zeroed[1].blue, 0);
+
+    EXPECT_THROW(makeLargeArray<Vertex>(std::size_t(-1) / sizeof(Vertex) + 1),
+                 std::bad_array_new_length);
+}
+
+}  // namespace
