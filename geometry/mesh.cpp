@@ -43,6 +43,28 @@ Mesh::Mesh(std::int32_t vertexCount, LargeArray<Vertex> vertices, std::int32_t t
     computeNormals();
 }
 
+// The vector paths below and those of the lighting move several fields of a
+// Vertex with one 16-byte access, which relies on them lying next to each
+// other. Vertex is not standard layout (it has a vtable), but its offsets are
+// fixed by the ABI.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+static_assert(offsetof(Vertex, y) == offsetof(Vertex, x) + 4 &&
+              offsetof(Vertex, z) == offsetof(Vertex, x) + 8);
+static_assert(offsetof(Vertex, ny) == offsetof(Vertex, nx) + 4 &&
+              offsetof(Vertex, nz) == offsetof(Vertex, nx) + 8 &&
+              offsetof(Vertex, red) == offsetof(Vertex, nx) + 12);
+static_assert(offsetof(Vertex, green) == offsetof(Vertex, red) + 4 &&
+              offsetof(Vertex, blue) == offsetof(Vertex, red) + 8 &&
+              offsetof(Vertex, x) == offsetof(Vertex, red) + 12);
+// Whether x, y, z and 4 bytes of padding make 16 bytes inside the Vertex: so
+// with 64-bit pointers, but not with 32-bit ones, where z ends the object.
+constexpr bool positionIsPadded = offsetof(Vertex, x) + 16 <= sizeof(Vertex);
+#pragma GCC diagnostic pop
+#if defined(ENGINE_HAVE_AVX2_PATHS)
+static_assert(positionIsPadded);
+#endif
+
 namespace {
 
 // Scales v to unit length. A vector of length zero (a degenerate face, an
@@ -112,16 +134,12 @@ __attribute__((target("avx2"))) std::int32_t updateAvx2(const Rotation& turn, Ve
                n2 = _mm_loadu_ps(&from[2].nx), n3 = _mm_loadu_ps(&from[3].nx);
         _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
         _MM_TRANSPOSE4_PS(n0, n1, n2, n3);
-        __m256d x = _mm256_cvtps_pd(p0), y = _mm256_cvtps_pd(p1), z = _mm256_cvtps_pd(p2);
-        __m256d nx = _mm256_cvtps_pd(n0), ny = _mm256_cvtps_pd(n1), nz = _mm256_cvtps_pd(n2);
-        turn.apply(x, y, z);
-        turn.apply(nx, ny, nz);
-        p0 = _mm_mul_ps(_mm_add_ps(_mm256_cvtpd_ps(x), moveX), sizeX);
-        p1 = _mm_mul_ps(_mm_add_ps(_mm256_cvtpd_ps(y), moveY), sizeY);
-        p2 = _mm_mul_ps(_mm_add_ps(_mm256_cvtpd_ps(z), moveZ), sizeZ);
-        n0 = _mm256_cvtpd_ps(nx);
-        n1 = _mm256_cvtpd_ps(ny);
-        n2 = _mm256_cvtpd_ps(nz);
+        __m128 x, y, z;
+        turn.apply(_mm256_cvtps_pd(p0), _mm256_cvtps_pd(p1), _mm256_cvtps_pd(p2), x, y, z);
+        turn.apply(_mm256_cvtps_pd(n0), _mm256_cvtps_pd(n1), _mm256_cvtps_pd(n2), n0, n1, n2);
+        p0 = _mm_mul_ps(_mm_add_ps(x, moveX), sizeX);
+        p1 = _mm_mul_ps(_mm_add_ps(y, moveY), sizeY);
+        p2 = _mm_mul_ps(_mm_add_ps(z, moveZ), sizeZ);
         _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
         _MM_TRANSPOSE4_PS(n0, n1, n2, n3);
         _mm_storeu_ps(&to[0].x, p0);
@@ -141,23 +159,6 @@ __attribute__((target("avx2"))) std::int32_t updateAvx2(const Rotation& turn, Ve
     }
     return i;
 }
-
-// The transposes above and those of the lighting rely on these fields lying
-// next to each other, and on
-// the 4 bytes after z still lying inside the Vertex. Vertex is not standard
-// layout (it has a vtable), but its offsets are fixed by the ABI.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Winvalid-offsetof"
-static_assert(offsetof(Vertex, y) == offsetof(Vertex, x) + 4 &&
-              offsetof(Vertex, z) == offsetof(Vertex, x) + 8 &&
-              offsetof(Vertex, x) + 16 <= sizeof(Vertex));
-static_assert(offsetof(Vertex, ny) == offsetof(Vertex, nx) + 4 &&
-              offsetof(Vertex, nz) == offsetof(Vertex, nx) + 8 &&
-              offsetof(Vertex, red) == offsetof(Vertex, nx) + 12);
-static_assert(offsetof(Vertex, green) == offsetof(Vertex, red) + 4 &&
-              offsetof(Vertex, blue) == offsetof(Vertex, red) + 8 &&
-              offsetof(Vertex, x) == offsetof(Vertex, red) + 12);
-#pragma GCC diagnostic pop
 
 }  // namespace
 
@@ -226,7 +227,40 @@ void Mesh::projectShadow(float a, float b, float c, float d, float lx, float ly,
     const float xx = b * ly + c * lz, xy = b * lx, xz = c * lx, xw = d * lx;
     const float yx = a * ly, yy = a * lx + c * lz, yz = c * ly, yw = d * ly;
     const float zx = a * lz, zy = b * lz, zz = a * lx + b * ly, zw = d * lz;
-    for (std::int32_t i = 0; i < vertCount; ++i) {
+    std::int32_t i = 0;
+#if defined(__SSE2__)
+    if constexpr (positionIsPadded) {
+        // Four vertices at a time through the same lane-wise operations in the
+        // same order. A vertex's x, y, z and the padding after them are 16
+        // contiguous bytes, so four of them come in and go out as a 4 × 4
+        // transpose; the padding goes back as it came.
+        const auto all = [](float f) { return _mm_set1_ps(f); };
+        const __m128 cxx = all(xx), cxy = all(xy), cxz = all(xz), cxw = all(xw);
+        const __m128 cyx = all(-yx), cyy = all(yy), cyz = all(yz), cyw = all(yw);
+        const __m128 czx = all(-zx), czy = all(zy), czz = all(zz), czw = all(zw);
+        for (; i + 4 <= vertCount; i += 4) {
+            Vertex* v = &worldVerts[i];
+            __m128 x = _mm_loadu_ps(&v[0].x), y = _mm_loadu_ps(&v[1].x), z = _mm_loadu_ps(&v[2].x),
+                   pad = _mm_loadu_ps(&v[3].x);
+            _MM_TRANSPOSE4_PS(x, y, z, pad);
+            __m128 px = _mm_sub_ps(
+                _mm_sub_ps(_mm_sub_ps(_mm_mul_ps(cxx, x), _mm_mul_ps(cxy, y)), _mm_mul_ps(cxz, z)),
+                cxw);
+            __m128 py = _mm_sub_ps(
+                _mm_sub_ps(_mm_add_ps(_mm_mul_ps(cyx, x), _mm_mul_ps(cyy, y)), _mm_mul_ps(cyz, z)),
+                cyw);
+            __m128 pz = _mm_sub_ps(
+                _mm_add_ps(_mm_sub_ps(_mm_mul_ps(czx, x), _mm_mul_ps(czy, y)), _mm_mul_ps(czz, z)),
+                czw);
+            _MM_TRANSPOSE4_PS(px, py, pz, pad);
+            _mm_storeu_ps(&v[0].x, px);
+            _mm_storeu_ps(&v[1].x, py);
+            _mm_storeu_ps(&v[2].x, pz);
+            _mm_storeu_ps(&v[3].x, pad);
+        }
+    }
+#endif
+    for (; i < vertCount; ++i) {
         Vertex& v = worldVerts[i];
         const float x = v.x, y = v.y, z = v.z;
         v.x = xx * x - xy * y - xz * z - xw;

@@ -70,21 +70,20 @@ public:
 #endif
 
 #if defined(ENGINE_HAVE_AVX2_PATHS)
-    // Four vectors at once, one per lane; the same operations as apply().
-    // Only for callers that have checked the CPU for AVX2.
-    __attribute__((target("avx2"))) void apply(__m256d& x, __m256d& y, __m256d& z) const {
+    // Four vectors at once, one per lane; the same operations as apply(),
+    // with the last three roundings to float kept as floats, which is what
+    // the callers store. Only for callers that have checked the CPU for AVX2.
+    __attribute__((target("avx2"))) void apply(__m256d x, __m256d y, __m256d z, __m128& outX,
+                                               __m128& outY, __m128& outZ) const {
         const __m256d cx = _mm256_set1_pd(cosX), sx = _mm256_set1_pd(sinX);
         const __m256d cy = _mm256_set1_pd(cosY), sy = _mm256_set1_pd(sinY);
         const __m256d cz = _mm256_set1_pd(cosZ), sz = _mm256_set1_pd(sinZ);
         const __m256d y1 = toFloat4(_mm256_sub_pd(_mm256_mul_pd(y, cx), _mm256_mul_pd(z, sx)));
         const __m256d z1 = toFloat4(_mm256_add_pd(_mm256_mul_pd(y, sx), _mm256_mul_pd(z, cx)));
         const __m256d x2 = toFloat4(_mm256_add_pd(_mm256_mul_pd(x, cy), _mm256_mul_pd(z1, sy)));
-        const __m256d z2 = toFloat4(_mm256_sub_pd(_mm256_mul_pd(z1, cy), _mm256_mul_pd(x, sy)));
-        const __m256d x3 = toFloat4(_mm256_sub_pd(_mm256_mul_pd(x2, cz), _mm256_mul_pd(y1, sz)));
-        const __m256d y3 = toFloat4(_mm256_add_pd(_mm256_mul_pd(x2, sz), _mm256_mul_pd(y1, cz)));
-        x = x3;
-        y = y3;
-        z = z2;
+        outZ = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_mul_pd(z1, cy), _mm256_mul_pd(x, sy)));
+        outX = _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_mul_pd(x2, cz), _mm256_mul_pd(y1, sz)));
+        outY = _mm256_cvtpd_ps(_mm256_add_pd(_mm256_mul_pd(x2, sz), _mm256_mul_pd(y1, cz)));
     }
 #endif
 
