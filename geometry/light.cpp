@@ -359,32 +359,53 @@ ENGINE_AVX2 __m256i clamp255(__m256i c) { return _mm256_min_epi32(c, _mm256_set1
 
 // In a Vertex, x, y, z (and the padding after z), nx, ny, nz, red and red,
 // green, blue, x each lie next to each other (checked with the mesh
-// pipeline), so four vertices come in as three 4 × 4 transposes and their
-// colours go back as one; the x written back with them is the x read.
-ENGINE_AVX2 void load4(const Vertex* v, __m128& x, __m128& y, __m128& z, __m128& nx, __m128& ny,
-                       __m128& nz, __m128& red, __m128& green, __m128& blue) {
-    __m128 p0 = _mm_loadu_ps(&v[0].x), p1 = _mm_loadu_ps(&v[1].x), p2 = _mm_loadu_ps(&v[2].x),
-           p3 = _mm_loadu_ps(&v[3].x);
-    __m128 n0 = _mm_loadu_ps(&v[0].nx), n1 = _mm_loadu_ps(&v[1].nx), n2 = _mm_loadu_ps(&v[2].nx),
-           n3 = _mm_loadu_ps(&v[3].nx);
-    const auto colours = [](const Vertex& vertex) {
-        return _mm_loadu_ps(reinterpret_cast<const float*>(&vertex.red));
-    };
-    __m128 c0 = colours(v[0]), c1 = colours(v[1]), c2 = colours(v[2]), c3 = colours(v[3]);
-    _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
-    _MM_TRANSPOSE4_PS(n0, n1, n2, n3);
-    _MM_TRANSPOSE4_PS(c0, c1, c2, c3);
-    x = p0, y = p1, z = p2;
-    nx = n0, ny = n1, nz = n2;
-    red = c0, green = c1, blue = c2;
+// pipeline). Eight vertices come in as 4 x 4 transposes of those quadruples,
+// vertices k and k + 4 sharing the two halves of each register, so that one
+// 256-bit transpose does two of them at once and leaves vertex k in lane k.
+ENGINE_AVX2 void transpose(__m256& a, __m256& b, __m256& c, __m256& d) {
+    const __m256 ab0 = _mm256_unpacklo_ps(a, b), ab1 = _mm256_unpackhi_ps(a, b);
+    const __m256 cd0 = _mm256_unpacklo_ps(c, d), cd1 = _mm256_unpackhi_ps(c, d);
+    a = _mm256_shuffle_ps(ab0, cd0, _MM_SHUFFLE(1, 0, 1, 0));
+    b = _mm256_shuffle_ps(ab0, cd0, _MM_SHUFFLE(3, 2, 3, 2));
+    c = _mm256_shuffle_ps(ab1, cd1, _MM_SHUFFLE(1, 0, 1, 0));
+    d = _mm256_shuffle_ps(ab1, cd1, _MM_SHUFFLE(3, 2, 3, 2));
 }
 
-ENGINE_AVX2 void store4(Vertex* v, __m128 red, __m128 green, __m128 blue, __m128 x) {
-    _MM_TRANSPOSE4_PS(red, green, blue, x);
-    _mm_storeu_ps(reinterpret_cast<float*>(&v[0].red), red);
-    _mm_storeu_ps(reinterpret_cast<float*>(&v[1].red), green);
-    _mm_storeu_ps(reinterpret_cast<float*>(&v[2].red), blue);
-    _mm_storeu_ps(reinterpret_cast<float*>(&v[3].red), x);
+// Four fields from each of eight vertices, `first` pointing at the first
+// field of vertex 0, as four registers of one field each.
+ENGINE_AVX2 void fields8(const float* first, __m256& a, __m256& b, __m256& c, __m256& d) {
+    const auto at = [first](int k) {
+        return reinterpret_cast<const float*>(reinterpret_cast<const char*>(first) +
+                                              k * sizeof(Vertex));
+    };
+    a = _mm256_loadu2_m128(at(4), at(0));
+    b = _mm256_loadu2_m128(at(5), at(1));
+    c = _mm256_loadu2_m128(at(6), at(2));
+    d = _mm256_loadu2_m128(at(7), at(3));
+    transpose(a, b, c, d);
+}
+
+ENGINE_AVX2 void load8(const Vertex* v, Block& b, __m256& x) {
+    __m256 padding, red, green, blue;
+    fields8(&v->x, b.x, b.y, b.z, padding);
+    fields8(&v->nx, b.nx, b.ny, b.nz, red);
+    fields8(reinterpret_cast<const float*>(&v->red), red, green, blue, x);
+    b.red = _mm256_castps_si256(red);
+    b.green = _mm256_castps_si256(green);
+    b.blue = _mm256_castps_si256(blue);
+}
+
+// Writes the colours back as red, green, blue, x quadruples; the x written
+// is the x read.
+ENGINE_AVX2 void storeColours8(Vertex* v, const Block& b, __m256 x) {
+    __m256 r0 = _mm256_castsi256_ps(b.red), r1 = _mm256_castsi256_ps(b.green),
+           r2 = _mm256_castsi256_ps(b.blue), r3 = x;
+    transpose(r0, r1, r2, r3);
+    const __m256 rows[] = {r0, r1, r2, r3};
+    for (int k = 0; k < 4; ++k) {
+        _mm256_storeu2_m128(reinterpret_cast<float*>(&v[k + 4].red),
+                            reinterpret_cast<float*>(&v[k].red), rows[k]);
+    }
 }
 
 // Returns the number of vertices done, a multiple of eight.
@@ -393,19 +414,9 @@ ENGINE_AVX2 std::int32_t applySteps(Vertex* world, std::int32_t vertexCount, con
     std::int32_t j = 0;
     for (; j + 8 <= vertexCount; j += 8) {
         Vertex* v = world + j;
-        __m128 x0, y0, z0, nx0, ny0, nz0, r0, g0, b0, x1, y1, z1, nx1, ny1, nz1, r1, g1, b1;
-        load4(v, x0, y0, z0, nx0, ny0, nz0, r0, g0, b0);
-        load4(v + 4, x1, y1, z1, nx1, ny1, nz1, r1, g1, b1);
         Block b;
-        b.x = _mm256_set_m128(x1, x0);
-        b.y = _mm256_set_m128(y1, y0);
-        b.z = _mm256_set_m128(z1, z0);
-        b.nx = _mm256_set_m128(nx1, nx0);
-        b.ny = _mm256_set_m128(ny1, ny0);
-        b.nz = _mm256_set_m128(nz1, nz0);
-        b.red = _mm256_castps_si256(_mm256_set_m128(r1, r0));
-        b.green = _mm256_castps_si256(_mm256_set_m128(g1, g0));
-        b.blue = _mm256_castps_si256(_mm256_set_m128(b1, b0));
+        __m256 x;
+        load8(v, b, x);
         for (int i = 0; i < count; ++i) {
             switch (steps[i].type) {
                 case LightPoint:
@@ -424,12 +435,7 @@ ENGINE_AVX2 std::int32_t applySteps(Vertex* world, std::int32_t vertexCount, con
             b.green = clamp255(b.green);
             b.blue = clamp255(b.blue);
         }
-        const __m256 red = _mm256_castsi256_ps(b.red), green = _mm256_castsi256_ps(b.green),
-                     blue = _mm256_castsi256_ps(b.blue);
-        store4(v, _mm256_castps256_ps128(red), _mm256_castps256_ps128(green),
-               _mm256_castps256_ps128(blue), x0);
-        store4(v + 4, _mm256_extractf128_ps(red, 1), _mm256_extractf128_ps(green, 1),
-               _mm256_extractf128_ps(blue, 1), x1);
+        storeColours8(v, b, x);
     }
     return j;
 }
