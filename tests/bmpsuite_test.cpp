@@ -56,9 +56,8 @@ TEST_F(BmpSuite, ReferenceMatchesThe32BitCopyOfThePicture) {
         const std::uint8_t* in = rgb32.data() + 54 + k * 4;
         const std::uint8_t* out = reference.pixels.get() + k * 4;
         const bool keyed = in[2] == 255 && in[1] == 0 && in[0] == 255;
-        if (out[0] != in[2] || out[1] != in[1] || out[2] != in[0] || out[3] != (keyed ? 0 : 255)) {
-            ++mismatches;
-        }
+        mismatches +=
+            out[0] != in[2] || out[1] != in[1] || out[2] != in[0] || out[3] != (keyed ? 0 : 255);
     }
     EXPECT_EQ(mismatches, 0u);
 }
@@ -83,15 +82,12 @@ TEST_F(BmpSuite, Uncompressed24BitFilesDecodeAndEverythingElseIsRejected) {
         if (accepted.count(name) != 0) {
             ASSERT_TRUE(ok) << name;
             ++decoded;
-            ASSERT_EQ(t.width, reference.width) << name;
-            ASSERT_EQ(t.height, reference.height) << name;
+            ASSERT_TRUE(t.width == reference.width && t.height == reference.height) << name;
             EXPECT_TRUE(std::equal(t.pixels.get(), t.pixels.get() + size, reference.pixels.get()))
                 << name << " decodes to other pixels";
         } else {
             EXPECT_FALSE(ok) << name << " should be rejected";
-            EXPECT_EQ(t.pixels, nullptr) << name;
-            EXPECT_EQ(t.width, 0) << name;
-            EXPECT_EQ(t.height, 0) << name;
+            EXPECT_TRUE(t.pixels == nullptr && t.width == 0 && t.height == 0) << name;
         }
     }
     EXPECT_EQ(decoded, accepted.size());

@@ -97,14 +97,12 @@ TEST(Lights, ListOrderMattersAndOnlyTheFinalSumIsClamped) {
 
     Scene hot{coloured(300, -5, 1000)};
     EXPECT_COLOUR(hot.lit({})[0], 255, -5, 255);
-}
 
-TEST(Lights, LightsOfNoKnownKindAreSkipped) {
-    Scene scene{coloured(7, 8, 9)};
+    // Lights of no known kind are skipped.
     AmbientLight unassigned(100, 100, 100);
     unassigned.type = LightType(2);
     Light bare;
-    EXPECT_COLOUR(scene.lit({&unassigned, &bare})[0], 7, 8, 9);
+    EXPECT_COLOUR(hot.lit({&unassigned, &bare})[0], 255, -5, 255);
 }
 
 TEST(Lights, ExtremeColoursSaturateInsteadOfOverflowing) {

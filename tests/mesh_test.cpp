@@ -77,13 +77,11 @@ TEST(MeshUpdate, RotatesAboutXThenYThenZ) {
     struct Case {
         Vec3 rotation, point, expected;
     };
+    // Points off the axes, so that every entry of each matrix shows.
     const Case cases[] = {
-        {{0, quarterTurn, 0}, {1, 0, 0}, {0, 0, -1}},
-        {{0, quarterTurn, 0}, {0, 0, 1}, {1, 0, 0}},
-        {{quarterTurn, 0, 0}, {0, 1, 0}, {0, 0, 1}},
-        {{quarterTurn, 0, 0}, {0, 0, 1}, {0, -1, 0}},
-        {{0, 0, quarterTurn}, {1, 0, 0}, {0, 1, 0}},
-        {{0, 0, quarterTurn}, {0, 1, 0}, {-1, 0, 0}},
+        {{0, quarterTurn, 0}, {1, 0, 2}, {2, 0, -1}},
+        {{quarterTurn, 0, 0}, {0, 1, 2}, {0, -2, 1}},
+        {{0, 0, quarterTurn}, {1, 2, 0}, {-2, 1, 0}},
         // About x to (0, 0, 1), then about y to (1, 0, 0); y first would give (0, 0, 1).
         {{quarterTurn, quarterTurn, 0}, {0, 1, 0}, {1, 0, 0}},
     };

@@ -9,17 +9,18 @@
 
 namespace {
 
-const TriangleUV patternA{{{0, 0}, {1, 0}, {1, 1}}};
-const TriangleUV patternB{{{0, 0}, {1, 1}, {0, 1}}};
-
-// The triangles and, by pattern, their texture coordinates, in list order.
-void expectTriangles(Mesh& mesh, const std::vector<std::pair<Triangle, const TriangleUV*>>& want) {
+// The triangles in list order; their texture coordinates alternate between
+// the two halves of the unit square, starting with (0,0)-(1,0)-(1,1) or with
+// (0,0)-(1,1)-(0,1).
+void expectTriangles(Mesh& mesh, const std::vector<Triangle>& want, bool lowerHalfFirst) {
+    const TriangleUV lower{{{0, 0}, {1, 0}, {1, 1}}}, upper{{{0, 0}, {1, 1}, {0, 1}}};
     ASSERT_EQ(mesh.triangleCount(), int(want.size()));
     for (int t = 0; t < mesh.triangleCount(); ++t) {
-        EXPECT_EQ(*mesh.triangles()[t], want[t].first) << "triangle " << t;
+        EXPECT_EQ(*mesh.triangles()[t], want[std::size_t(t)]) << "triangle " << t;
+        const TriangleUV& uv = (t % 2 == 0) == lowerHalfFirst ? lower : upper;
         for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ((*mesh.triangleUVs()[t])[k].tu, (*want[t].second)[k].tu) << t;
-            EXPECT_EQ((*mesh.triangleUVs()[t])[k].tv, (*want[t].second)[k].tv) << t;
+            EXPECT_EQ((*mesh.triangleUVs()[t])[k].tu, uv[k].tu) << t;
+            EXPECT_EQ((*mesh.triangleUVs()[t])[k].tv, uv[k].tv) << t;
         }
     }
 }
@@ -39,22 +40,14 @@ TEST(MakeGrid, DemoFloorSpansMinus500To400WithNormalsDown) {
     }
 }
 
-TEST(MakeGrid, SplitsEveryCellAlongTheSameDiagonal) {
-    const auto grid = makeGrid(2, 2, 1);
-    const Vertex* v = grid->vertices();
-    EXPECT_POSITION(v[0], -1.0f, 0.0f, -1.0f);
-    EXPECT_POSITION(v[1], 0.0f, 0.0f, -1.0f);
-    EXPECT_POSITION(v[2], -1.0f, 0.0f, 0.0f);
-    EXPECT_POSITION(v[3], 0.0f, 0.0f, 0.0f);
-    expectTriangles(*grid, {{{0, 3, 2}, &patternB}, {{0, 1, 3}, &patternA}});
-
+TEST(MakeGrid, SplitsEveryCellAlongTheSameDiagonalAndCentresOddCounts) {
+    expectTriangles(*makeGrid(2, 2, 1), {{0, 3, 2}, {0, 1, 3}}, false);
     // The cell at column 1 of row 1 of a 4-wide grid starts at vertex 5.
     const auto wide = makeGrid(4, 3, 1);
     ASSERT_EQ(wide->triangleCount(), 12);
     EXPECT_EQ(*wide->triangles()[8], (Triangle{5, 10, 9}));
     EXPECT_EQ(*wide->triangles()[9], (Triangle{5, 6, 10}));
 
-    // Odd counts are centred.
     const auto odd = makeGrid(3, 3, 1);
     EXPECT_POSITION(odd->vertices()[0], -1.0f, 0.0f, -1.0f);
     EXPECT_POSITION(odd->vertices()[8], 1.0f, 0.0f, 1.0f);
@@ -77,13 +70,12 @@ TEST(MakeGrid, TooFewOrTooManyVerticesGiveNoTriangles) {
 TEST(MakeQuad, SpansTheXyPlaneFacingPlusZ) {
     const auto quad = makeQuad(4, 2);
     ASSERT_EQ(quad->vertexCount(), 4);
-    const Vertex* v = quad->vertices();
-    EXPECT_POSITION(v[0], -2.0f, -1.0f, 0.0f);
-    EXPECT_POSITION(v[1], 2.0f, -1.0f, 0.0f);
-    EXPECT_POSITION(v[2], 2.0f, 1.0f, 0.0f);
-    EXPECT_POSITION(v[3], -2.0f, 1.0f, 0.0f);
-    for (int i = 0; i < 4; ++i) EXPECT_NORMAL(v[i], 0.0f, 0.0f, 1.0f);
-    expectTriangles(*quad, {{{0, 1, 2}, &patternA}, {{0, 2, 3}, &patternB}});
+    const float corners[4][2] = {{-2, -1}, {2, -1}, {2, 1}, {-2, 1}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_POSITION(quad->vertices()[i], corners[i][0], corners[i][1], 0.0f);
+        EXPECT_NORMAL(quad->vertices()[i], 0.0f, 0.0f, 1.0f);
+    }
+    expectTriangles(*quad, {{0, 1, 2}, {0, 2, 3}}, true);
 }
 
 TEST(MakeBox, HasEightSharedCornersAndTwelveTrianglesWithInwardNormals) {
@@ -94,18 +86,20 @@ TEST(MakeBox, HasEightSharedCornersAndTwelveTrianglesWithInwardNormals) {
     for (int i = 0; i < 8; ++i) {
         EXPECT_POSITION(box->vertices()[i], corners[i][0], corners[i][1], corners[i][2]);
     }
-    expectTriangles(*box, {{{0, 1, 2}, &patternA},
-                           {{0, 2, 3}, &patternB},
-                           {{1, 5, 6}, &patternA},
-                           {{1, 6, 2}, &patternB},
-                           {{4, 0, 3}, &patternA},
-                           {{4, 3, 7}, &patternB},
-                           {{4, 5, 1}, &patternA},
-                           {{4, 1, 0}, &patternB},
-                           {{3, 2, 6}, &patternA},
-                           {{3, 6, 7}, &patternB},
-                           {{5, 4, 7}, &patternA},
-                           {{5, 7, 6}, &patternB}});
+    expectTriangles(*box,
+                    {{0, 1, 2},
+                     {0, 2, 3},
+                     {1, 5, 6},
+                     {1, 6, 2},
+                     {4, 0, 3},
+                     {4, 3, 7},
+                     {4, 5, 1},
+                     {4, 1, 0},
+                     {3, 2, 6},
+                     {3, 6, 7},
+                     {5, 4, 7},
+                     {5, 7, 6}},
+                    true);
 
     const double r6 = std::sqrt(6.0);
     const double expected[8][3] = {
@@ -119,10 +113,9 @@ TEST(MakeBox, HasEightSharedCornersAndTwelveTrianglesWithInwardNormals) {
     for (const Vec3 size : {Vec3{2, 2, 2}, Vec3{150, 150, 150}, Vec3{35, 0.5f, 1000}}) {
         const auto sized = makeBox(size.x, size.y, size.z);
         for (int i = 0; i < 8; ++i) {
-            const Vertex& v = sized->vertices()[i];
-            EXPECT_NEAR(v.nx, expected[i][0], 1.2e-7) << "corner " << i << " of " << size.y;
-            EXPECT_NEAR(v.ny, expected[i][1], 1.2e-7) << "corner " << i << " of " << size.y;
-            EXPECT_NEAR(v.nz, expected[i][2], 1.2e-7) << "corner " << i << " of " << size.y;
+            SCOPED_TRACE(testing::Message() << "corner " << i << " of " << size.y);
+            EXPECT_FIELDS3(sized->vertices()[i], nx, ny, nz, expected[i][0], expected[i][1],
+                           expected[i][2], 1.2e-7);
         }
     }
 }

@@ -23,28 +23,11 @@ TEST(Vertex, PolarFormIsWhiteAndMeasuresElevationFromXzAndAzimuthFromXTowardsZ) 
                          1.0, 1.5, 2e-7);
 }
 
-TEST(Vertex, AssignmentCarriesEveryFieldAndSetPositionOnlyThePosition) {
-    Vertex source(1, 2, 3);
-    EXPECT_COLOUR(source, 255, 255, 255);
-    source.tu = 0.25f;
-    source.tv = 0.75f;
-    source.nx = 0.6f;
-    source.ny = 0.8f;
-    source.nz = -1.0f;
-    source.green = -8;
-    Vertex target;
-    EXPECT_COLOUR(target, 0, 0, 0);
-    target = source;
-    EXPECT_POSITION(target, 1.0f, 2.0f, 3.0f);
-    target.setPosition(-4, 5, -6);
-    EXPECT_POSITION(target, -4.0f, 5.0f, -6.0f);
-    EXPECT_EQ(target.tu + target.tv, 1.0f);
-    EXPECT_NORMAL(target, 0.6f, 0.8f, -1.0f);
-    EXPECT_COLOUR(target, 255, -8, 255);
-
+TEST(Vertex, CartesianFormIsWhiteAndTheDefaultBlack) {
+    EXPECT_COLOUR(Vertex(1, 2, 3), 255, 255, 255);
+    EXPECT_COLOUR(Vertex(), 0, 0, 0);
     const VertexBase& base = Vertex(3, 4, 0);
     EXPECT_EQ(base.length(), 5.0f);
-    EXPECT_EQ(base.getX() + base.getY() + base.aux1() + base.aux2(), 7.0f);
 }
 
 }  // namespace

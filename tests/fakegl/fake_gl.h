@@ -10,16 +10,11 @@
 //   uploadTexture(textureTable[5]);                   // code under test
 //   namespace gl = fakegl::call;
 //   EXPECT_TRUE(fakegl::callsAre({
-//       gl::glBindTexture(GL_TEXTURE_2D, 5),
-//       gl::glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT),
-//       ...}));
+//       gl::glBindTexture(GL_TEXTURE_2D, 5), ...}));
 // fakegl::call::glXxx takes exactly the arguments of glXxx and returns the
-// Call that glXxx records, so expected streams read like the code they check.
-// Calls compare bit for bit (floats and doubles included). The comparison
-// formats nothing unless it fails; then it lists both streams, with GL enum
-// names, around the first mismatch. Long streams can be checked in parts
-// with count() or by walking calls(); single calls print through PrintTo and
-// operator<<, and their arguments can be read back one by one.
+// Call that glXxx records. Calls compare bit for bit (floats and doubles
+// included); a failed comparison lists both streams, with GL enum names,
+// around the first mismatch.
 
 #include <cstddef>
 #include <cstdint>
@@ -31,51 +26,61 @@
 
 #include "platform/gl.h"
 
+// Every entry point once: return type, name, parameters, their names, the
+// bytes they take on 32-bit Windows' stack, and how each argument is kept
+// (en: GL enum, blend: blend factor, mask: clear bits, in/un: signed and
+// unsigned integers, fl/db: float and double bits, pt: address).
+#define FAKEGL_ENTRY_POINTS(X)                                                                    \
+    X(void, glAlphaFunc, (GLenum a, GLclampf b), (a, b), 8, en(a), fl(b))                         \
+    X(void, glBegin, (GLenum a), (a), 4, en(a))                                                   \
+    X(void, glBindTexture, (GLenum a, GLuint b), (a, b), 8, en(a), un(b))                         \
+    X(void, glBlendFunc, (GLenum a, GLenum b), (a, b), 8, blend(a), blend(b))                     \
+    X(void, glClear, (GLbitfield a), (a), 4, mask(a))                                             \
+    X(void, glClearColor, (GLclampf a, GLclampf b, GLclampf c, GLclampf d), (a, b, c, d), 16,     \
+      fl(a), fl(b), fl(c), fl(d))                                                                 \
+    X(void, glColor4f, (GLfloat a, GLfloat b, GLfloat c, GLfloat d), (a, b, c, d), 16, fl(a),     \
+      fl(b), fl(c), fl(d))                                                                        \
+    X(void, glDisable, (GLenum a), (a), 4, en(a))                                                 \
+    X(void, glDrawBuffer, (GLenum a), (a), 4, en(a))                                              \
+    X(void, glEnable, (GLenum a), (a), 4, en(a))                                                  \
+    X(void, glEnd, (), (), 0)                                                                     \
+    X(void, glFinish, (), (), 0)                                                                  \
+    X(void, glLineWidth, (GLfloat a), (a), 4, fl(a))                                              \
+    X(void, glLoadIdentity, (), (), 0)                                                            \
+    X(void, glMatrixMode, (GLenum a), (a), 4, en(a))                                              \
+    X(void, glPointSize, (GLfloat a), (a), 4, fl(a))                                              \
+    X(void, glShadeModel, (GLenum a), (a), 4, en(a))                                              \
+    X(void, glTexCoord3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12, fl(a), fl(b), fl(c))  \
+    X(void, glTexEnvf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12, en(a), en(b), fl(c))       \
+    X(void, glTexImage2D,                                                                         \
+      (GLenum a, GLint b, GLint c, GLsizei d, GLsizei e, GLint f, GLenum g, GLenum h,             \
+       const GLvoid* i),                                                                          \
+      (a, b, c, d, e, f, g, h, i), 36, en(a), in(b), in(c), in(d), in(e), in(f), en(g), en(h),    \
+      pt(i))                                                                                      \
+    X(void, glTexParameterf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12, en(a), en(b), fl(c)) \
+    X(void, glVertex3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12, fl(a), fl(b), fl(c))    \
+    X(void, glViewport, (GLint a, GLint b, GLsizei c, GLsizei d), (a, b, c, d), 16, in(a), in(b), \
+      in(c), in(d))                                                                               \
+    X(GLint, gluBuild2DMipmaps,                                                                   \
+      (GLenum a, GLint b, GLsizei c, GLsizei d, GLenum e, GLenum f, const void* g),               \
+      (a, b, c, d, e, f, g), 28, en(a), in(b), in(c), in(d), en(e), en(f), pt(g))                 \
+    X(void, gluLookAt,                                                                            \
+      (GLdouble a, GLdouble b, GLdouble c, GLdouble d, GLdouble e, GLdouble f, GLdouble g,        \
+       GLdouble h, GLdouble i),                                                                   \
+      (a, b, c, d, e, f, g, h, i), 72, db(a), db(b), db(c), db(d), db(e), db(f), db(g), db(h),    \
+      db(i))                                                                                      \
+    X(void, gluPerspective, (GLdouble a, GLdouble b, GLdouble c, GLdouble d), (a, b, c, d), 32,   \
+      db(a), db(b), db(c), db(d))
+
 namespace fakegl {
 
-// One enumerator per recorded entry point, named after it.
-enum class Fn : std::uint8_t {
-    glAlphaFunc,
-    glBegin,
-    glBindTexture,
-    glBlendFunc,
-    glClear,
-    glClearColor,
-    glColor4f,
-    glDisable,
-    glDrawBuffer,
-    glEnable,
-    glEnd,
-    glFinish,
-    glLineWidth,
-    glLoadIdentity,
-    glMatrixMode,
-    glPointSize,
-    glShadeModel,
-    glTexCoord3f,
-    glTexEnvf,
-    glTexImage2D,
-    glTexParameterf,
-    glVertex3f,
-    glViewport,
-    gluBuild2DMipmaps,
-    gluLookAt,
-    gluPerspective,
-};
+#define FAKEGL_ENUMERATOR(ret, name, ...) name,
+enum class Fn : std::uint8_t { FAKEGL_ENTRY_POINTS(FAKEGL_ENUMERATOR) };
+#undef FAKEGL_ENUMERATOR
 
-// How an argument is kept and printed. The enum kinds differ only in the
-// names they print: GL reuses small values (GL_ONE and GL_LINES are both 1).
-enum class Kind : std::uint8_t {
-    Enum,
-    PrimitiveMode,
-    BlendFactor,
-    ClearMask,
-    Int,
-    UInt,
-    Float,
-    Double,
-    Pointer,
-};
+// How an argument is printed. Blend factors differ from enums only in their
+// names: GL reuses small values (GL_ONE and GL_LINES are both 1).
+enum class Kind : std::uint8_t { Enum, BlendFactor, ClearMask, Int, UInt, Float, Double, Pointer };
 
 struct Call {
     static constexpr std::size_t maxArgs = 9;
@@ -95,8 +100,7 @@ struct Call {
     friend bool operator==(const Call& a, const Call& b);
 };
 
-const char* fnName(Fn fn);
-// "glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, 9729 [GL_LINEAR])".
+// "glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, 9729f [GL_LINEAR])".
 std::string format(const Call& call);
 std::ostream& operator<<(std::ostream& out, const Call& call);
 void PrintTo(const Call& call, std::ostream* out);  // for GoogleTest
@@ -106,8 +110,8 @@ const std::vector<Call>& calls();
 void reset();
 // How many logged calls went to `fn`.
 std::size_t count(Fn fn);
-// Empty when the streams are equal; otherwise a readable account: both
-// lengths, the first differing position, and both streams around it.
+// Empty when the streams are equal; otherwise both lengths and both streams
+// around the first difference.
 std::string differences(const std::vector<Call>& actual, const std::vector<Call>& expected);
 
 // For EXPECT_TRUE: whether the log since the last reset is exactly `expected`.
@@ -119,35 +123,9 @@ inline ::testing::AssertionResult callsAre(const std::vector<Call>& expected) {
 
 // The Call each entry point records, for building expected streams.
 namespace call {
-Call glAlphaFunc(GLenum func, GLclampf ref);
-Call glBegin(GLenum mode);
-Call glBindTexture(GLenum target, GLuint texture);
-Call glBlendFunc(GLenum sfactor, GLenum dfactor);
-Call glClear(GLbitfield mask);
-Call glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha);
-Call glColor4f(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha);
-Call glDisable(GLenum cap);
-Call glDrawBuffer(GLenum mode);
-Call glEnable(GLenum cap);
-Call glEnd();
-Call glFinish();
-Call glLineWidth(GLfloat width);
-Call glLoadIdentity();
-Call glMatrixMode(GLenum mode);
-Call glPointSize(GLfloat size);
-Call glShadeModel(GLenum mode);
-Call glTexCoord3f(GLfloat s, GLfloat t, GLfloat r);
-Call glTexEnvf(GLenum target, GLenum pname, GLfloat param);
-Call glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
-                  GLint border, GLenum format, GLenum type, const GLvoid* pixels);
-Call glTexParameterf(GLenum target, GLenum pname, GLfloat param);
-Call glVertex3f(GLfloat x, GLfloat y, GLfloat z);
-Call glViewport(GLint x, GLint y, GLsizei width, GLsizei height);
-Call gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsizei height,
-                       GLenum format, GLenum type, const void* data);
-Call gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,
-               GLdouble centerZ, GLdouble upX, GLdouble upY, GLdouble upZ);
-Call gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar);
+#define FAKEGL_DECLARE(ret, name, params, ...) Call name params;
+FAKEGL_ENTRY_POINTS(FAKEGL_DECLARE)
+#undef FAKEGL_DECLARE
 }  // namespace call
 
 }  // namespace fakegl

@@ -11,27 +11,18 @@
 
 namespace {
 
-TEST(FakeGl, RecordsEveryEntryPointWithItsArguments) {
+// Every entry point of more than one argument, where one could be dropped
+// or doubled, and every way of printing one.
+TEST(FakeGl, RecordsEveryArgumentOfEachEntryPoint) {
     fakegl::reset();
     int buffer = 0;
     glAlphaFunc(GL_GEQUAL, 0.05f);
-    glBegin(GL_POLYGON);
     glBindTexture(GL_TEXTURE_2D, 7);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glBlendFunc(GL_ONE, GL_ZERO);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearColor(0.0f, 0.25f, 0.5f, 1.0f);
     glColor4f(1.5f, -2.0f, 3.0f, 0.8f);
-    glDisable(GL_TEXTURE_2D);
-    glDrawBuffer(GL_BACK);
-    glEnable(GL_DEPTH_TEST);
-    glEnd();
-    glFinish();
-    glLineWidth(4.0f);
-    glLoadIdentity();
-    glMatrixMode(GL_PROJECTION);
-    glPointSize(2.5f);
-    glShadeModel(GL_SMOOTH);
     glTexCoord3f(0.125f, 0.75f, 0.0f);
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glTexImage2D(GL_TEXTURE_2D, 1, 4, 64, 32, 0, GL_RGBA, GL_UNSIGNED_BYTE, &buffer);
@@ -49,23 +40,12 @@ TEST(FakeGl, RecordsEveryEntryPointWithItsArguments) {
     const std::string p = address;
     const std::vector<std::string> expected = {
         "glAlphaFunc(GL_GEQUAL, 0.0500000007f)",
-        "glBegin(GL_POLYGON)",
         "glBindTexture(GL_TEXTURE_2D, 7)",
         "glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA)",
         "glBlendFunc(GL_ONE, GL_ZERO)",
         "glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT)",
         "glClearColor(0f, 0.25f, 0.5f, 1f)",
         "glColor4f(1.5f, -2f, 3f, 0.800000012f)",
-        "glDisable(GL_TEXTURE_2D)",
-        "glDrawBuffer(GL_BACK)",
-        "glEnable(GL_DEPTH_TEST)",
-        "glEnd()",
-        "glFinish()",
-        "glLineWidth(4f)",
-        "glLoadIdentity()",
-        "glMatrixMode(GL_PROJECTION)",
-        "glPointSize(2.5f)",
-        "glShadeModel(GL_SMOOTH)",
         "glTexCoord3f(0.125f, 0.75f, 0f)",
         "glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, 8448f [GL_MODULATE])",
         "glTexImage2D(GL_TEXTURE_2D, 1, 4, 64, 32, 0, GL_RGBA, GL_UNSIGNED_BYTE, " + p,
@@ -81,15 +61,12 @@ TEST(FakeGl, RecordsEveryEntryPointWithItsArguments) {
     // The accessors give back what was passed, position by position.
     const auto& log = fakegl::calls();
     ASSERT_EQ(log.size(), expected.size());
-    EXPECT_EQ(log[20].pointerArg(8), &buffer);
-    EXPECT_EQ(log[24].pointerArg(6), &buffer);
-    EXPECT_EQ(log[23].intArg(0), -3);
-    EXPECT_EQ(log[7].floatArg(1), -2.0f);
-    EXPECT_EQ(log[26].doubleArg(1), 1024.0 / 768.0);
+    EXPECT_EQ(log[9].pointerArg(8), &buffer);
+    EXPECT_EQ(log[13].pointerArg(6), &buffer);
+    EXPECT_EQ(log[12].intArg(0), -3);
+    EXPECT_EQ(log[6].floatArg(1), -2.0f);
+    EXPECT_EQ(log[15].doubleArg(1), 1024.0 / 768.0);
     EXPECT_EQ(fakegl::count(fakegl::Fn::glBlendFunc), 2u);
-
-    fakegl::reset();
-    EXPECT_TRUE(fakegl::calls().empty());
 }
 
 TEST(FakeGl, CallsCompareBitForBit) {
@@ -99,19 +76,16 @@ TEST(FakeGl, CallsCompareBitForBit) {
     EXPECT_FALSE(gl::glVertex3f(0.1f, 0.0f, 0.0f) == gl::glVertex3f(0.100000009f, 0.0f, 0.0f));
     EXPECT_FALSE(gl::gluPerspective(45.0, 0.1, 1.0, 8000.0) ==
                  gl::gluPerspective(45.0, static_cast<double>(0.1f), 1.0, 8000.0));
-    EXPECT_FALSE(gl::glEnable(GL_BLEND) == gl::glDisable(GL_BLEND));
 
     fakegl::reset();
     glEnable(GL_BLEND);
     glEnd();
     EXPECT_TRUE(fakegl::callsAre({gl::glEnable(GL_BLEND), gl::glEnd()}));
-    EXPECT_FALSE(fakegl::callsAre({gl::glEnable(GL_BLEND)}));
     EXPECT_FALSE(fakegl::callsAre({gl::glEnable(GL_BLEND), gl::glEnd(), gl::glEnd()}));
     const auto failure = fakegl::callsAre({gl::glEnable(GL_ALPHA_TEST), gl::glEnd()});
     EXPECT_NE(std::string(failure.message()).find("> #0 glEnable(GL_ALPHA_TEST)"),
               std::string::npos)
         << failure.message();
-    fakegl::reset();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <map>
 #include <ostream>
 #include <sstream>
+#include <type_traits>
 
 #include "platform/standin.h"
 
@@ -21,6 +22,8 @@ constexpr std::uintptr_t firstContext = 0x6C00;
 constexpr std::uintptr_t moduleHandle = 0x400000;
 constexpr std::uintptr_t stockIconBase = 0x1C00000;
 constexpr std::uintptr_t stockCursorBase = 0xC500000;
+constexpr int chosenPixelFormat = 7;
+constexpr int frameWidth = 16, frameHeight = 39;
 
 template <typename H>
 H handle(std::uintptr_t value) {
@@ -48,8 +51,6 @@ State& state() {
     return theState;
 }
 
-bool failing(Fn fn) { return state().script.failing.test(std::size_t(fn)); }
-
 // False when the call is scripted to fail.
 bool record(const Call& call) {
     State& s = state();
@@ -57,7 +58,7 @@ bool record(const Call& call) {
     // keeps it out of the frames that tests count allocations in.
     if (s.log.capacity() == 0) s.log.reserve(8192);
     s.log.push_back(call);
-    return !failing(call.fn);
+    return !s.script.failing.test(std::size_t(call.fn));
 }
 
 class Builder {
@@ -66,10 +67,6 @@ public:
     Builder& integer(std::int64_t v) { return add(Kind::Int, v); }
     Builder& hex(std::uint64_t v) { return add(Kind::Hex, std::int64_t(v)); }
     Builder& pointer(const void* p) { return add(Kind::Handle, std::int64_t(bitsOf(p))); }
-    template <typename F>
-    Builder& procedure(F* f) {
-        return add(Kind::Handle, std::int64_t(reinterpret_cast<std::uintptr_t>(f)));
-    }
     Builder& message(UINT m) { return add(Kind::Message, m); }
     Builder& text(const char* s) {
         if (s == nullptr) return add(Kind::Text, -1);
@@ -80,12 +77,24 @@ public:
         if (d == nullptr) return add(Kind::Descriptor, -1);
         return bytes(Kind::Descriptor, d, sizeof *d);
     }
+    Builder& msg(HWND window, UINT m, WPARAM wParam, LPARAM lParam) {
+        return pointer(window).message(m).integer(std::int64_t(wParam)).hex(std::uint64_t(lParam));
+    }
     Builder& msg(const MSG* m) {
-        if (m == nullptr) return pointer(nullptr);
-        return pointer(m->hwnd)
-            .message(m->message)
-            .integer(std::int64_t(m->wParam))
-            .hex(std::uint64_t(m->lParam));
+        return m == nullptr ? pointer(nullptr) : msg(m->hwnd, m->message, m->wParam, m->lParam);
+    }
+    // Both registrations: the fields they share, WNDCLASSEXA's size first
+    // and its small icon last.
+    template <typename C>
+    Builder& windowClass(const C* c) {
+        if (c == nullptr) return pointer(nullptr);
+        if constexpr (std::is_same_v<C, WNDCLASSEXA>) integer(c->cbSize);
+        hex(c->style).add(Kind::Handle,
+                          std::int64_t(reinterpret_cast<std::uintptr_t>(c->lpfnWndProc)));
+        integer(c->cbClsExtra).integer(c->cbWndExtra).pointer(c->hInstance).pointer(c->hIcon);
+        pointer(c->hCursor).pointer(c->hbrBackground).text(c->lpszMenuName).text(c->lpszClassName);
+        if constexpr (std::is_same_v<C, WNDCLASSEXA>) pointer(c->hIconSm);
+        return *this;
     }
     operator Call() const { return call; }
 
@@ -97,8 +106,7 @@ private:
     }
     Builder& bytes(Kind kind, const void* data, std::size_t size) {
         std::size_t offset = call.textSize;
-        std::size_t room = Call::textCapacity - offset;
-        std::size_t kept = std::min(size, room);
+        std::size_t kept = std::min(size, Call::textCapacity - offset);
         std::memcpy(call.text + offset, data, kept);
         if (kind == Kind::Text && kept > 0) call.text[offset + kept - 1] = '\0';
         call.textSize = std::uint8_t(offset + kept);
@@ -107,13 +115,6 @@ private:
 
     Call call;
 };
-
-Builder wndclass(Builder b, const WNDCLASSA& c) {
-    b.hex(c.style).procedure(c.lpfnWndProc).integer(c.cbClsExtra).integer(c.cbWndExtra);
-    b.pointer(c.hInstance).pointer(c.hIcon).pointer(c.hCursor).pointer(c.hbrBackground);
-    b.text(c.lpszMenuName).text(c.lpszClassName);
-    return b;
-}
 
 bool observe(const standin::ApiCall& c) {
     using standin::Api;
@@ -169,43 +170,26 @@ void deliver(HWND window, UINT message) {
 // Linking the fake is enough to install it; reset() installs it again.
 const bool installed = (install(), true);
 
-const char* messageName(std::int64_t m) {
-    switch (m) {
+struct Name {
+    std::int64_t value;
+    const char* name;
+};
 #define NAME(x) \
-    case x:     \
-        return #x;
-        NAME(WM_NULL)
-        NAME(WM_CREATE)
-        NAME(WM_DESTROY)
-        NAME(WM_MOVE)
-        NAME(WM_SIZE)
-        NAME(WM_ACTIVATE)
-        NAME(WM_SETFOCUS)
-        NAME(WM_KILLFOCUS)
-        NAME(WM_PAINT)
-        NAME(WM_CLOSE)
-        NAME(WM_QUIT)
-        NAME(WM_ERASEBKGND)
-        NAME(WM_SHOWWINDOW)
-        NAME(WM_GETMINMAXINFO)
-        NAME(WM_NCCREATE)
-        NAME(WM_NCDESTROY)
-        NAME(WM_NCCALCSIZE)
-        NAME(WM_KEYDOWN)
-        NAME(WM_KEYUP)
-        NAME(WM_CHAR)
-        NAME(WM_SYSKEYDOWN)
-        NAME(WM_SYSKEYUP)
+    Name { x, #x }
+// The messages of window creation, destruction, painting and closing.
+constexpr Name messageNames[] = {NAME(WM_NULL),          NAME(WM_CREATE),   NAME(WM_DESTROY),
+                                 NAME(WM_MOVE),          NAME(WM_SIZE),     NAME(WM_PAINT),
+                                 NAME(WM_CLOSE),         NAME(WM_QUIT),     NAME(WM_SHOWWINDOW),
+                                 NAME(WM_GETMINMAXINFO), NAME(WM_NCCREATE), NAME(WM_NCDESTROY),
+                                 NAME(WM_NCCALCSIZE)};
 #undef NAME
-        default:
-            return nullptr;
-    }
-}
 
-void printDescriptor(std::ostream& out, const PIXELFORMATDESCRIPTOR& d) {
-    // Only the fields that are set; the engine leaves most of them 0.
+void printDescriptor(std::ostream& out, const char* bytes) {
+    PIXELFORMATDESCRIPTOR d;
+    std::memcpy(&d, bytes, sizeof d);
     out << "{nSize=" << d.nSize << ", nVersion=" << d.nVersion << ", dwFlags=0x" << std::hex
         << d.dwFlags << std::dec << ", iPixelType=" << int(d.iPixelType);
+    // Then only the fields that are set; the engine leaves most of them 0.
     const auto* b =
         reinterpret_cast<const unsigned char*>(&d) + offsetof(PIXELFORMATDESCRIPTOR, cColorBits);
     static const char* const names[] = {
@@ -213,28 +197,15 @@ void printDescriptor(std::ostream& out, const PIXELFORMATDESCRIPTOR& d) {
         "cBlueBits",     "cBlueShift",      "cAlphaBits",     "cAlphaShift",     "cAccumBits",
         "cAccumRedBits", "cAccumGreenBits", "cAccumBlueBits", "cAccumAlphaBits", "cDepthBits",
         "cStencilBits",  "cAuxBuffers",     "iLayerType",     "bReserved"};
-    for (std::size_t i = 0; i < std::size(names); ++i) {
+    for (std::size_t i = 0; i < std::size(names); ++i)
         if (b[i] != 0) out << ", " << names[i] << '=' << int(b[i]);
-    }
-    if (d.dwLayerMask) out << ", dwLayerMask=0x" << std::hex << d.dwLayerMask << std::dec;
-    if (d.dwVisibleMask) out << ", dwVisibleMask=0x" << std::hex << d.dwVisibleMask << std::dec;
-    if (d.dwDamageMask) out << ", dwDamageMask=0x" << std::hex << d.dwDamageMask << std::dec;
+    if (d.dwLayerMask | d.dwVisibleMask | d.dwDamageMask)
+        out << ", masks=0x" << std::hex << d.dwLayerMask << "/0x" << d.dwVisibleMask << "/0x"
+            << d.dwDamageMask << std::dec;
     out << '}';
 }
 
 }  // namespace
-
-const char* Call::textArg(std::size_t i) const {
-    return values[i] < 0 ? nullptr : text + values[i];
-}
-
-PIXELFORMATDESCRIPTOR Call::descriptorArg(std::size_t i) const {
-    PIXELFORMATDESCRIPTOR d{};
-    if (values[i] >= 0) {
-        std::memcpy(&d, text + values[i], std::min(sizeof d, textCapacity - values[i]));
-    }
-    return d;
-}
 
 bool operator==(const Call& a, const Call& b) {
     return a.fn == b.fn && a.argCount == b.argCount && a.textSize == b.textSize &&
@@ -243,82 +214,32 @@ bool operator==(const Call& a, const Call& b) {
            std::memcmp(a.text, b.text, a.textSize) == 0;
 }
 
-const char* fnName(Fn fn) {
-    static const char* const names[] = {"CreateWindowExA",
-                                        "DestroyWindow",
-                                        "ShowWindow",
-                                        "UpdateWindow",
-                                        "GetDC",
-                                        "ReleaseDC",
-                                        "BeginPaint",
-                                        "EndPaint",
-                                        "ChoosePixelFormat",
-                                        "SetPixelFormat",
-                                        "SwapBuffers",
-                                        "wglCreateContext",
-                                        "wglMakeCurrent",
-                                        "wglDeleteContext",
-                                        "MessageBoxA",
-                                        "GetModuleHandleA",
-                                        "LoadIconA",
-                                        "LoadCursorA",
-                                        "RegisterClassA",
-                                        "RegisterClassExA",
-                                        "PostMessageA",
-                                        "PostQuitMessage",
-                                        "PeekMessageA",
-                                        "GetMessageA",
-                                        "TranslateMessage",
-                                        "DispatchMessageA",
-                                        "SendMessageA",
-                                        "DefWindowProcA"};
-    static_assert(std::size(names) == fnCount);
-    return std::size_t(fn) < fnCount ? names[std::size_t(fn)] : "?";
-}
-
 std::ostream& operator<<(std::ostream& out, const Call& c) {
-    out << fnName(c.fn) << '(';
+#define FAKEPLATFORM_NAME(name, ...) #name,
+    static const char* const names[] = {FAKEPLATFORM_CALLS(FAKEPLATFORM_NAME)};
+#undef FAKEPLATFORM_NAME
+    out << names[std::size_t(c.fn)] << '(';
     for (std::size_t i = 0; i < c.argCount; ++i) {
         if (i > 0) out << ", ";
-        std::int64_t v = c.values[i];
-        switch (c.kinds[i]) {
-            case Kind::Int:
-                out << v;
-                break;
-            case Kind::Hex:
-                out << "0x" << std::hex << std::uint64_t(v) << std::dec;
-                break;
-            case Kind::Handle:
-                if (v == 0) {
-                    out << "NULL";
-                } else {
-                    out << "0x" << std::hex << std::uint64_t(v) << std::dec;
-                }
-                break;
-            case Kind::Message:
-                if (const char* name = messageName(v)) {
-                    out << name;
-                } else {
-                    out << "0x" << std::hex << v << std::dec;
-                }
-                break;
-            case Kind::Text:
-                if (v < 0) {
-                    out << "NULL";
-                } else {
-                    out << '"' << c.textArg(i) << '"';
-                }
-                break;
-            case Kind::Resource:
-                out << '#' << v;
-                break;
-            case Kind::Descriptor:
-                if (v < 0) {
-                    out << "NULL";
-                } else {
-                    printDescriptor(out, c.descriptorArg(i));
-                }
-                break;
+        const std::int64_t v = c.values[i];
+        const Kind kind = c.kinds[i];
+        const Name* name = std::find_if(std::begin(messageNames), std::end(messageNames),
+                                        [v](const Name& n) { return n.value == v; });
+        if (kind == Kind::Int) {
+            out << v;
+        } else if ((kind == Kind::Handle && v == 0) ||
+                   ((kind == Kind::Text || kind == Kind::Descriptor) && v < 0)) {
+            out << "NULL";
+        } else if (kind == Kind::Message && name != std::end(messageNames)) {
+            out << name->name;
+        } else if (kind == Kind::Text) {
+            out << '"' << c.textArg(i) << '"';
+        } else if (kind == Kind::Resource) {
+            out << '#' << v;
+        } else if (kind == Kind::Descriptor) {
+            printDescriptor(out, c.text + v);
+        } else {
+            out << "0x" << std::hex << std::uint64_t(v) << std::dec;
         }
     }
     return out << ')';
@@ -335,14 +256,10 @@ void PrintTo(const Call& call, std::ostream* out) { *out << call; }
 Script& script() { return state().script; }
 
 void reset() {
-    State& s = state();
-    s.log.clear();  // keeps its capacity
-    s.script = Script{};
-    s.pixelFormats.clear();
-    s.contexts.clear();
-    s.nextContext = firstContext;
-    s.current = nullptr;
-    s.swaps = 0;
+    std::vector<Call> log = std::move(state().log);
+    log.clear();  // keeps its capacity
+    state() = State{};
+    state().log = std::move(log);
     standin::reset();
     install();
 }
@@ -351,33 +268,25 @@ const std::vector<Call>& calls() { return state().log; }
 
 std::vector<Call> callsTo(std::initializer_list<Fn> fns) {
     std::vector<Call> kept;
-    for (const Call& c : state().log) {
+    for (const Call& c : state().log)
         if (std::find(fns.begin(), fns.end(), c.fn) != fns.end()) kept.push_back(c);
-    }
     return kept;
 }
 
-std::size_t count(Fn fn) {
-    const auto& log = state().log;
-    return std::size_t(
-        std::count_if(log.begin(), log.end(), [fn](const Call& c) { return c.fn == fn; }));
-}
+std::size_t count(Fn fn) { return callsTo({fn}).size(); }
 
 std::string differences(const std::vector<Call>& actual, const std::vector<Call>& expected) {
-    std::size_t first = 0;
-    while (first < actual.size() && first < expected.size() && actual[first] == expected[first]) {
-        ++first;
-    }
+    const std::size_t first = std::size_t(
+        std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end()).first -
+        actual.begin());
     if (first == actual.size() && first == expected.size()) return "";
     std::ostringstream out;
     out << actual.size() << " calls, expected " << expected.size() << "; first difference at "
         << first << '\n';
-    std::size_t from = first < 3 ? 0 : first - 3;
     auto list = [&](const char* title, const std::vector<Call>& calls) {
         out << title << ":\n";
-        for (std::size_t i = from; i < calls.size() && i < first + 4; ++i) {
+        for (std::size_t i = first < 3 ? 0 : first - 3; i < calls.size() && i < first + 4; ++i)
             out << (i == first ? "> " : "  ") << i << ' ' << calls[i] << '\n';
-        }
     };
     list("actual", actual);
     list("expected", expected);
@@ -392,96 +301,10 @@ int pixelFormat(HDC dc) {
 }
 
 namespace call {
-
-Call CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
-                     int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                     HINSTANCE hInstance, LPVOID lpParam) {
-    Builder b(Fn::CreateWindowExA);
-    b.hex(dwExStyle).text(lpClassName).text(lpWindowName).hex(dwStyle);
-    b.integer(X).integer(Y).integer(nWidth).integer(nHeight);
-    b.pointer(hWndParent).pointer(hMenu).pointer(hInstance).pointer(lpParam);
-    return b;
-}
-Call DestroyWindow(HWND hWnd) { return Builder(Fn::DestroyWindow).pointer(hWnd); }
-Call ShowWindow(HWND hWnd, int nCmdShow) {
-    return Builder(Fn::ShowWindow).pointer(hWnd).integer(nCmdShow);
-}
-Call UpdateWindow(HWND hWnd) { return Builder(Fn::UpdateWindow).pointer(hWnd); }
-Call GetDC(HWND hWnd) { return Builder(Fn::GetDC).pointer(hWnd); }
-Call ReleaseDC(HWND hWnd, HDC hDC) { return Builder(Fn::ReleaseDC).pointer(hWnd).pointer(hDC); }
-Call BeginPaint(HWND hWnd, LPPAINTSTRUCT) { return Builder(Fn::BeginPaint).pointer(hWnd); }
-Call EndPaint(HWND hWnd, const PAINTSTRUCT*) { return Builder(Fn::EndPaint).pointer(hWnd); }
-Call ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* ppfd) {
-    return Builder(Fn::ChoosePixelFormat).pointer(hdc).descriptor(ppfd);
-}
-Call SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR* ppfd) {
-    return Builder(Fn::SetPixelFormat).pointer(hdc).integer(format).descriptor(ppfd);
-}
-Call SwapBuffers(HDC hdc) { return Builder(Fn::SwapBuffers).pointer(hdc); }
-Call wglCreateContext(HDC hdc) { return Builder(Fn::wglCreateContext).pointer(hdc); }
-Call wglMakeCurrent(HDC hdc, HGLRC hglrc) {
-    return Builder(Fn::wglMakeCurrent).pointer(hdc).pointer(hglrc);
-}
-Call wglDeleteContext(HGLRC hglrc) { return Builder(Fn::wglDeleteContext).pointer(hglrc); }
-Call MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-    return Builder(Fn::MessageBoxA).pointer(hWnd).text(lpText).text(lpCaption).hex(uType);
-}
-Call GetModuleHandleA(LPCSTR lpModuleName) {
-    return Builder(Fn::GetModuleHandleA).text(lpModuleName);
-}
-Call LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-    return Builder(Fn::LoadIconA).pointer(hInstance).text(lpIconName);
-}
-Call LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-    return Builder(Fn::LoadCursorA).pointer(hInstance).text(lpCursorName);
-}
-Call RegisterClassA(const WNDCLASSA* c) {
-    if (c == nullptr) return Builder(Fn::RegisterClassA).pointer(nullptr);
-    return wndclass(Builder(Fn::RegisterClassA), *c);
-}
-Call RegisterClassExA(const WNDCLASSEXA* c) {
-    Builder b(Fn::RegisterClassExA);
-    if (c == nullptr) return b.pointer(nullptr);
-    b.integer(c->cbSize);
-    WNDCLASSA a{c->style, c->lpfnWndProc, c->cbClsExtra,    c->cbWndExtra,   c->hInstance,
-                c->hIcon, c->hCursor,     c->hbrBackground, c->lpszMenuName, c->lpszClassName};
-    return wndclass(b, a).pointer(c->hIconSm);
-}
-Call PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    return Builder(Fn::PostMessageA)
-        .pointer(hWnd)
-        .message(Msg)
-        .integer(std::int64_t(wParam))
-        .hex(std::uint64_t(lParam));
-}
-Call PostQuitMessage(int nExitCode) { return Builder(Fn::PostQuitMessage).integer(nExitCode); }
-Call PeekMessageA(LPMSG, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
-    return Builder(Fn::PeekMessageA)
-        .pointer(hWnd)
-        .message(wMsgFilterMin)
-        .message(wMsgFilterMax)
-        .hex(wRemoveMsg);
-}
-Call GetMessageA(LPMSG, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
-    return Builder(Fn::GetMessageA).pointer(hWnd).message(wMsgFilterMin).message(wMsgFilterMax);
-}
-Call TranslateMessage(const MSG* lpMsg) { return Builder(Fn::TranslateMessage).msg(lpMsg); }
-Call DispatchMessageA(const MSG* lpMsg) { return Builder(Fn::DispatchMessageA).msg(lpMsg); }
-Call SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    return Builder(Fn::SendMessageA)
-        .pointer(hWnd)
-        .message(Msg)
-        .integer(std::int64_t(wParam))
-        .hex(std::uint64_t(lParam));
-}
-Call DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    return Builder(Fn::DefWindowProcA)
-        .pointer(hWnd)
-        .message(Msg)
-        .integer(std::int64_t(wParam))
-        .hex(std::uint64_t(lParam));
-}
-
+#define FAKEPLATFORM_DEFINE(name, params, ...) \
+    Call name params { return Builder(Fn::name) __VA_ARGS__; }
+FAKEPLATFORM_CALLS(FAKEPLATFORM_DEFINE)
+#undef FAKEPLATFORM_DEFINE
 }  // namespace call
 
 }  // namespace fakeplatform
@@ -489,10 +312,6 @@ Call DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 // The window calls.
 
 using namespace fakeplatform;
-
-namespace {
-State& fake() { return state(); }
-}  // namespace
 
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle,
                             int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
@@ -504,16 +323,15 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     CREATESTRUCTA create{lpParam, hInstance, hMenu,         hWndParent,   nHeight,     nWidth,
                          Y,       X,         LONG(dwStyle), lpWindowName, lpClassName, dwExStyle};
     bool framed = (dwStyle & (WS_CAPTION | WS_THICKFRAME)) != 0;
-    const Script& s = fake().script;
-    int clientWidth = std::max(0, nWidth - (framed ? s.frameWidth : 0));
-    int clientHeight = std::max(0, nHeight - (framed ? s.frameHeight : 0));
+    int clientWidth = std::max(0, nWidth - (framed ? frameWidth : 0));
+    int clientHeight = std::max(0, nHeight - (framed ? frameHeight : 0));
     return standin::createWindow(create, clientWidth, clientHeight, 0);
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
     if (!record(call::DestroyWindow(hWnd))) return FALSE;
     if (standin::findWindow(hWnd) == nullptr) return FALSE;
-    fake().pixelFormats.erase(dcOf(hWnd));
+    state().pixelFormats.erase(dcOf(hWnd));
     return standin::destroyWindow(hWnd);
 }
 
@@ -570,21 +388,21 @@ BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
 
 int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* ppfd) {
     if (!record(call::ChoosePixelFormat(hdc, ppfd))) return 0;
-    return validDc(hdc) && ppfd != nullptr ? fake().script.chosenPixelFormat : 0;
+    return validDc(hdc) && ppfd != nullptr ? chosenPixelFormat : 0;
 }
 
 // A window's pixel format can be set once, as on Windows.
 BOOL WINAPI SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR* ppfd) {
     if (!record(call::SetPixelFormat(hdc, format, ppfd))) return FALSE;
     if (!validDc(hdc) || format <= 0 || pixelFormat(hdc) != 0) return FALSE;
-    fake().pixelFormats[hdc] = format;
+    state().pixelFormats[hdc] = format;
     return TRUE;
 }
 
 BOOL WINAPI SwapBuffers(HDC hdc) {
     if (!record(call::SwapBuffers(hdc))) return FALSE;
     if (!validDc(hdc)) return FALSE;
-    if (++fake().swaps == fake().script.closeAfterSwaps && hdc != handle<HDC>(screenDc)) {
+    if (++state().swaps == state().script.closeAfterSwaps && hdc != handle<HDC>(screenDc)) {
         deliver(windowOf(hdc), WM_CLOSE);
     }
     return TRUE;
@@ -594,32 +412,32 @@ BOOL WINAPI SwapBuffers(HDC hdc) {
 HGLRC WINAPI wglCreateContext(HDC hdc) {
     if (!record(call::wglCreateContext(hdc))) return nullptr;
     if (pixelFormat(hdc) == 0) return nullptr;
-    HGLRC context = handle<HGLRC>(fake().nextContext++);
-    fake().contexts[context] = hdc;
+    HGLRC context = handle<HGLRC>(state().nextContext++);
+    state().contexts[context] = hdc;
     return context;
 }
 
 BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC hglrc) {
     if (!record(call::wglMakeCurrent(hdc, hglrc))) return FALSE;
     if (hglrc == nullptr) {
-        fake().current = nullptr;
+        state().current = nullptr;
         return TRUE;
     }
-    if (!fake().contexts.contains(hglrc) || pixelFormat(hdc) == 0) return FALSE;
-    fake().current = hglrc;
+    if (!state().contexts.contains(hglrc) || pixelFormat(hdc) == 0) return FALSE;
+    state().current = hglrc;
     return TRUE;
 }
 
 BOOL WINAPI wglDeleteContext(HGLRC hglrc) {
     if (!record(call::wglDeleteContext(hglrc))) return FALSE;
-    if (fake().contexts.erase(hglrc) == 0) return FALSE;
-    if (fake().current == hglrc) fake().current = nullptr;
+    if (state().contexts.erase(hglrc) == 0) return FALSE;
+    if (state().current == hglrc) state().current = nullptr;
     return TRUE;
 }
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     if (!record(call::MessageBoxA(hWnd, lpText, lpCaption, uType))) return 0;
-    return fake().script.messageBoxResult;
+    return IDOK;
 }
 
 // The program is the only module.

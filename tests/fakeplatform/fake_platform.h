@@ -12,18 +12,16 @@
 //
 // How tests use it:
 //   fakeplatform::reset();                          // in SetUp: a fresh process
-//   fakeplatform::script().failing.set(fakeplatform::Fn::SetPixelFormat);
+//   fakeplatform::script().failing.set(std::size_t(fakeplatform::Fn::SetPixelFormat));
 //   createAppWindow("Simple OpenGL App", 0, 0, 1024, 768);   // code under test
 //   namespace win = fakeplatform::call;
 //   EXPECT_EQ(fakeplatform::differences(fakeplatform::calls(), {
-//                 win::GetModuleHandleA(nullptr),
-//                 win::LoadIconA(nullptr, IDI_WINLOGO), ...}),
-//             "");
+//                 win::GetModuleHandleA(nullptr), ...}), "");
 // fakeplatform::call::Xxx takes exactly the arguments of Xxx and returns the
-// Call that Xxx records; what a call only writes to (the MSG of PeekMessageA,
-// the PAINTSTRUCT of BeginPaint) is not recorded, so pass null there. Strings
-// and pixel-format descriptors are recorded by value, handles and pointers by
-// address, MSG arguments by their four first fields.
+// Call that Xxx records; pass null for what a call only writes to (the MSG
+// of PeekMessageA, the PAINTSTRUCT of BeginPaint). Strings and pixel-format
+// descriptors are recorded by value, handles and pointers by address, MSG
+// arguments by their four first fields.
 
 #include <bitset>
 #include <cstddef>
@@ -35,41 +33,62 @@
 
 #include "platform/win32.h"
 
+// Every recorded call once: name, parameters, and how its arguments are
+// kept (see Builder in fake_platform.cpp). What a call only writes to is not
+// kept, nor named.
+#define FAKEPLATFORM_CALLS(X)                                                                \
+    /* Implemented by the fake. */                                                           \
+    X(CreateWindowExA,                                                                       \
+      (DWORD a, LPCSTR b, LPCSTR c, DWORD d, int e, int f, int g, int h, HWND i, HMENU j,    \
+       HINSTANCE k, LPVOID l),                                                               \
+      .hex(a)                                                                                \
+          .text(b)                                                                           \
+          .text(c)                                                                           \
+          .hex(d)                                                                            \
+          .integer(e)                                                                        \
+          .integer(f)                                                                        \
+          .integer(g)                                                                        \
+          .integer(h)                                                                        \
+          .pointer(i)                                                                        \
+          .pointer(j)                                                                        \
+          .pointer(k)                                                                        \
+          .pointer(l))                                                                       \
+    X(DestroyWindow, (HWND a), .pointer(a))                                                  \
+    X(ShowWindow, (HWND a, int b), .pointer(a).integer(b))                                   \
+    X(UpdateWindow, (HWND a), .pointer(a))                                                   \
+    X(GetDC, (HWND a), .pointer(a))                                                          \
+    X(ReleaseDC, (HWND a, HDC b), .pointer(a).pointer(b))                                    \
+    X(BeginPaint, (HWND a, LPPAINTSTRUCT), .pointer(a))                                      \
+    X(EndPaint, (HWND a, const PAINTSTRUCT*), .pointer(a))                                   \
+    X(ChoosePixelFormat, (HDC a, const PIXELFORMATDESCRIPTOR* b), .pointer(a).descriptor(b)) \
+    X(SetPixelFormat, (HDC a, int b, const PIXELFORMATDESCRIPTOR* c),                        \
+      .pointer(a).integer(b).descriptor(c))                                                  \
+    X(SwapBuffers, (HDC a), .pointer(a))                                                     \
+    X(wglCreateContext, (HDC a), .pointer(a))                                                \
+    X(wglMakeCurrent, (HDC a, HGLRC b), .pointer(a).pointer(b))                              \
+    X(wglDeleteContext, (HGLRC a), .pointer(a))                                              \
+    X(MessageBoxA, (HWND a, LPCSTR b, LPCSTR c, UINT d), .pointer(a).text(b).text(c).hex(d)) \
+    X(GetModuleHandleA, (LPCSTR a), .text(a))                                                \
+    X(LoadIconA, (HINSTANCE a, LPCSTR b), .pointer(a).text(b))                               \
+    X(LoadCursorA, (HINSTANCE a, LPCSTR b), .pointer(a).text(b))                             \
+    /* The stand-in's own, heard through its observer. */                                    \
+    X(RegisterClassA, (const WNDCLASSA* a), .windowClass(a))                                 \
+    X(RegisterClassExA, (const WNDCLASSEXA* a), .windowClass(a))                             \
+    X(PostMessageA, (HWND a, UINT b, WPARAM c, LPARAM d), .msg(a, b, c, d))                  \
+    X(PostQuitMessage, (int a), .integer(a))                                                 \
+    X(PeekMessageA, (LPMSG, HWND b, UINT c, UINT d, UINT e),                                 \
+      .pointer(b).message(c).message(d).hex(e))                                              \
+    X(GetMessageA, (LPMSG, HWND b, UINT c, UINT d), .pointer(b).message(c).message(d))       \
+    X(TranslateMessage, (const MSG* a), .msg(a))                                             \
+    X(DispatchMessageA, (const MSG* a), .msg(a))                                             \
+    X(SendMessageA, (HWND a, UINT b, WPARAM c, LPARAM d), .msg(a, b, c, d))                  \
+    X(DefWindowProcA, (HWND a, UINT b, WPARAM c, LPARAM d), .msg(a, b, c, d))
+
 namespace fakeplatform {
 
-enum class Fn : std::uint8_t {
-    // Implemented by the fake.
-    CreateWindowExA,
-    DestroyWindow,
-    ShowWindow,
-    UpdateWindow,
-    GetDC,
-    ReleaseDC,
-    BeginPaint,
-    EndPaint,
-    ChoosePixelFormat,
-    SetPixelFormat,
-    SwapBuffers,
-    wglCreateContext,
-    wglMakeCurrent,
-    wglDeleteContext,
-    MessageBoxA,
-    GetModuleHandleA,
-    LoadIconA,
-    LoadCursorA,
-    // The stand-in's own, heard through its observer.
-    RegisterClassA,
-    RegisterClassExA,
-    PostMessageA,
-    PostQuitMessage,
-    PeekMessageA,
-    GetMessageA,
-    TranslateMessage,
-    DispatchMessageA,
-    SendMessageA,
-    DefWindowProcA,
-    count_
-};
+#define FAKEPLATFORM_ENUMERATOR(name, ...) name,
+enum class Fn : std::uint8_t { FAKEPLATFORM_CALLS(FAKEPLATFORM_ENUMERATOR) count_ };
+#undef FAKEPLATFORM_ENUMERATOR
 constexpr std::size_t fnCount = std::size_t(Fn::count_);
 
 // How an argument is kept and printed.
@@ -98,30 +117,24 @@ struct Call {
 
     std::int64_t arg(std::size_t i) const { return values[i]; }
     // The string of a Text argument, or null.
-    const char* textArg(std::size_t i) const;
-    // The descriptor of a Descriptor argument (zeroed when it was null).
-    PIXELFORMATDESCRIPTOR descriptorArg(std::size_t i) const;
+    const char* textArg(std::size_t i) const { return values[i] < 0 ? nullptr : text + values[i]; }
 
     friend bool operator==(const Call& a, const Call& b);
 };
 
-const char* fnName(Fn fn);
 // "PostMessageA(0x1, WM_PAINT, 0, 0x0)".
 std::string format(const Call& call);
 std::ostream& operator<<(std::ostream& out, const Call& call);
 void PrintTo(const Call& call, std::ostream* out);  // for GoogleTest
 
-// What the fake answers, changeable by tests until the next reset.
+// What the fake answers, changeable by tests until the next reset. The
+// other answers are fixed: ChoosePixelFormat chooses 7, MessageBoxA returns
+// IDOK, and a window with a caption or sizing border has a client area
+// 16 × 39 smaller than its outer rectangle (Windows 10's frame at 100 %).
 struct Script {
     // Calls that fail as Windows reports failure (null, 0, FALSE, -1 from
     // GetMessageA), doing nothing but being recorded.
     std::bitset<fnCount> failing;
-    int chosenPixelFormat = 7;  // what ChoosePixelFormat answers
-    // How much smaller than the outer rectangle the client area of a window
-    // with a caption or sizing border is (Windows 10's frame at 100 %).
-    int frameWidth = 16;
-    int frameHeight = 39;
-    int messageBoxResult = IDOK;
     // The user closes a window right after the N-th SwapBuffers since the
     // reset presented into it: WM_CLOSE is delivered to that window. 0: never.
     // Lets a test run a whole program, whose loop only ends on a close.
@@ -150,36 +163,9 @@ int pixelFormat(HDC dc);
 
 // The Call each entry point records, for building expected streams.
 namespace call {
-Call CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X,
-                     int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                     HINSTANCE hInstance, LPVOID lpParam);
-Call DestroyWindow(HWND hWnd);
-Call ShowWindow(HWND hWnd, int nCmdShow);
-Call UpdateWindow(HWND hWnd);
-Call GetDC(HWND hWnd);
-Call ReleaseDC(HWND hWnd, HDC hDC);
-Call BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint);
-Call EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
-Call ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* ppfd);
-Call SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR* ppfd);
-Call SwapBuffers(HDC hdc);
-Call wglCreateContext(HDC hdc);
-Call wglMakeCurrent(HDC hdc, HGLRC hglrc);
-Call wglDeleteContext(HGLRC hglrc);
-Call MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
-Call GetModuleHandleA(LPCSTR lpModuleName);
-Call LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
-Call LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
-Call RegisterClassA(const WNDCLASSA* lpWndClass);
-Call RegisterClassExA(const WNDCLASSEXA* lpWndClass);
-Call PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-Call PostQuitMessage(int nExitCode);
-Call PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
-Call GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
-Call TranslateMessage(const MSG* lpMsg);
-Call DispatchMessageA(const MSG* lpMsg);
-Call SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-Call DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+#define FAKEPLATFORM_DECLARE(name, params, ...) Call name params;
+FAKEPLATFORM_CALLS(FAKEPLATFORM_DECLARE)
+#undef FAKEPLATFORM_DECLARE
 }  // namespace call
 
 }  // namespace fakeplatform

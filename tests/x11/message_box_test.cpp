@@ -7,8 +7,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,12 +17,11 @@
 #include <thread>
 
 #include "platform/win32.h"
-#include "platform/x11/x11_standin.h"
-#include "tests/x11/private_x.h"
+#include "tests/e2e/harness.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 TEST(MessageBoxWithoutDisplay, WritesToStandardErrorAndReturnsAtOnce) {
     unsetenv("DISPLAY");
@@ -33,31 +30,13 @@ TEST(MessageBoxWithoutDisplay, WritesToStandardErrorAndReturnsAtOnce) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: CreateWindow() failed\n");
 }
 
-// The box runs in a child process, so that a box that never goes away fails
-// the test instead of hanging it.
-class MessageBoxOnDisplay : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.started()) << "Xvfb did not start";
-        setenv("DISPLAY", server.name().c_str(), 1);
-        observer = XOpenDisplay(server.name().c_str());
-        ASSERT_NE(observer, nullptr);
-    }
-
-    void TearDown() override {
-        if (child > 0) {
-            kill(child, SIGKILL);
-            waitpid(child, nullptr, 0);
-        }
-        if (errors >= 0) close(errors);
-        if (observer != nullptr) XCloseDisplay(observer);
-    }
-
-    void show(const char* text, const char* caption) {
+// Each box runs in a child process, so that a box that never goes away
+// fails the test instead of hanging it.
+struct Box {
+    Box(const char* text, const char* caption) {
         int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
+        EXPECT_EQ(pipe(fds), 0);
         child = fork();
-        ASSERT_GE(child, 0);
         if (child == 0) {
             dup2(fds[1], 2);
             _exit(MessageBoxA(nullptr, text, caption, MB_OK));
@@ -65,42 +44,19 @@ protected:
         close(fds[1]);
         errors = fds[0];
     }
-
-    // The top-level window with this title, once it is on the screen.
-    Window find(const std::string& title) {
-        auto deadline = Clock::now() + std::chrono::seconds(10);
-        while (Clock::now() < deadline) {
-            Window root = DefaultRootWindow(observer);
-            Window parent = 0;
-            Window* children = nullptr;
-            unsigned count = 0;
-            Window found = 0;
-            if (XQueryTree(observer, root, &root, &parent, &children, &count)) {
-                for (unsigned i = 0; i < count && found == 0; ++i) {
-                    char* name = nullptr;
-                    XWindowAttributes a;
-                    if (XFetchName(observer, children[i], &name) && name != nullptr &&
-                        title == name && XGetWindowAttributes(observer, children[i], &a) &&
-                        a.map_state == IsViewable) {
-                        found = children[i];
-                    }
-                    if (name != nullptr) XFree(name);
-                }
-                if (children != nullptr) XFree(children);
-            }
-            if (found != 0) return found;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return 0;
+    ~Box() {
+        if (child > 0) kill(child, SIGKILL);
+        if (child > 0) waitpid(child, nullptr, 0);
+        close(errors);
     }
 
-    // The box's answer, or -1 if it is still up after a while.
-    int answer() {
-        auto deadline = Clock::now() + std::chrono::seconds(10);
+    // The box's answer, or -1 while it is still up after `limit`.
+    int answer(std::chrono::milliseconds limit = 10s) {
+        const auto end = std::chrono::steady_clock::now() + limit;
         int status = 0;
         while (waitpid(child, &status, WNOHANG) == 0) {
-            if (Clock::now() > deadline) return -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (std::chrono::steady_clock::now() > end) return -1;
+            std::this_thread::sleep_for(5ms);
         }
         child = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
@@ -109,79 +65,76 @@ protected:
     std::string written() {
         std::string text;
         char buffer[256];
-        ssize_t got;
-        while ((got = read(errors, buffer, sizeof buffer)) > 0)
+        for (ssize_t got; (got = read(errors, buffer, sizeof buffer)) > 0;)
             text.append(buffer, std::size_t(got));
         return text;
     }
 
-    void send(Window w, long mask, XEvent& e) {
-        e.xany.window = w;
-        ASSERT_TRUE(XSendEvent(observer, w, False, mask, &e));
-        XSync(observer, False);
-    }
-
-    void press(Window w, KeySym key) {
-        XEvent e{};
-        e.xkey.type = KeyPress;
-        e.xkey.root = DefaultRootWindow(observer);
-        e.xkey.same_screen = True;
-        e.xkey.keycode = XKeysymToKeycode(observer, key);
-        send(w, KeyPressMask, e);
-    }
-
-    void click(Window w, int x, int y) {
-        XEvent e{};
-        e.xbutton.root = DefaultRootWindow(observer);
-        e.xbutton.same_screen = True;
-        e.xbutton.button = Button1;
-        e.xbutton.x = x;
-        e.xbutton.y = y;
-        e.xbutton.type = ButtonPress;
-        send(w, ButtonPressMask, e);
-        e.xbutton.type = ButtonRelease;
-        send(w, ButtonReleaseMask, e);
-    }
-
-    PrivateX server;
-    Display* observer = nullptr;
     pid_t child = -1;
     int errors = -1;
 };
 
-TEST_F(MessageBoxOnDisplay, TheWindowManagersCloseRequestDismissesIt) {
-    show("SetPixelFormat() failed", "Error");
-    Window box = find("Error");
-    ASSERT_NE(box, 0u) << "no box titled Error appeared";
+void send(Display* d, Window w, long mask, XEvent e) {
+    e.xany.window = w;
+    e.xkey.root = DefaultRootWindow(d);  // the same field of key and button events
+    e.xkey.same_screen = True;
+    ASSERT_TRUE(XSendEvent(d, w, False, mask, &e));
+    XSync(d, False);
+}
+
+void press(Display* d, Window w, KeySym key) {
     XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.message_type = XInternAtom(observer, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = long(XInternAtom(observer, "WM_DELETE_WINDOW", False));
-    send(box, NoEventMask, e);
-    EXPECT_EQ(answer(), IDOK);
-    EXPECT_EQ(written(), "Error: SetPixelFormat() failed\n");
+    e.xkey.type = KeyPress;
+    e.xkey.keycode = XKeysymToKeycode(d, key);
+    send(d, w, KeyPressMask, e);
 }
 
-TEST_F(MessageBoxOnDisplay, OtherKeysLeaveItUpAndReturnDismissesIt) {
-    show("Cannot open wethrdwood.bmp", "Error");
-    Window box = find("Error");
-    ASSERT_NE(box, 0u);
-    press(box, XK_a);
-    click(box, 2, 2);  // beside the button
-    press(box, XK_Return);
-    EXPECT_EQ(answer(), IDOK);
-    EXPECT_EQ(written(), "Error: Cannot open wethrdwood.bmp\n");
+void click(Display* d, Window w, int x, int y) {
+    XEvent e{};
+    e.xbutton.button = Button1;
+    e.xbutton.x = x;
+    e.xbutton.y = y;
+    e.xbutton.type = ButtonPress;
+    send(d, w, ButtonPressMask, e);
+    e.xbutton.type = ButtonRelease;
+    send(d, w, ButtonReleaseMask, e);
 }
 
-TEST_F(MessageBoxOnDisplay, TheOkButtonDismissesIt) {
-    show("two\nlines", "Notice");
-    Window box = find("Notice");
-    ASSERT_NE(box, 0u);
-    XWindowAttributes a;
-    ASSERT_TRUE(XGetWindowAttributes(observer, box, &a));
-    click(box, a.width / 2, a.height - 16 - 13);  // the button sits centred at the bottom
-    EXPECT_EQ(answer(), IDOK);
+TEST(MessageBoxOnDisplay, TheCloseRequestReturnAndTheOkButtonDismissItOtherInputDoesNot) {
+    e2e::PrivateXvfb server;
+    setenv("DISPLAY", server.display().c_str(), 1);
+    e2e::XClient x(server.display());
+    Display* d = x.display();
+    // A box may go between our finding it and asking about it.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    {
+        Box box("SetPixelFormat() failed", "Error");
+        const Window w = x.findWindow("Error", 10s);
+        ASSERT_NE(w, 0u) << "no box titled Error appeared";
+        x.requestClose(w);
+        EXPECT_EQ(box.answer(), IDOK);
+        EXPECT_EQ(box.written(), "Error: SetPixelFormat() failed\n");
+    }
+    {
+        Box box("Cannot open wethrdwood.bmp", "Warning");
+        const Window w = x.findWindow("Warning", 10s);
+        ASSERT_NE(w, 0u);
+        press(d, w, XK_a);
+        click(d, w, 2, 2);  // beside the button
+        EXPECT_EQ(box.answer(300ms), -1) << "dismissed by another key or a click beside the button";
+        press(d, w, XK_Return);
+        EXPECT_EQ(box.answer(), IDOK);
+        EXPECT_EQ(box.written(), "Warning: Cannot open wethrdwood.bmp\n");
+    }
+    {
+        Box box("two\nlines", "Notice");
+        const Window w = x.findWindow("Notice", 10s);
+        ASSERT_NE(w, 0u);
+        XWindowAttributes a;
+        ASSERT_TRUE(XGetWindowAttributes(d, w, &a));
+        click(d, w, a.width / 2, a.height - 16 - 13);  // the button sits centred at the bottom
+        EXPECT_EQ(box.answer(), IDOK);
+    }
 }
 
 }  // namespace
