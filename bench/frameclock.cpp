@@ -3,7 +3,8 @@
 // the file named by ENGINE_FRAMECLOCK:
 //   first NS        CLOCK_REALTIME when the first frame has been presented
 //   tick S N        every second: CLOCK_MONOTONIC seconds, frames so far
-//   rss N KB        resident set after frame N, for N = 1, 10, 100, ...
+//   rss N KB KB     resident set after frame N, for N = 1, 10, 100, ..., and
+//                   its anonymous part
 // With ENGINE_FRAMECLOCK_CLOSE=N it asks the window to close after frame N,
 // with ENGINE_FRAMECLOCK_SECONDS=S once S seconds have passed since the first
 // frame, as a window manager would, so that the program ends by its own path.
@@ -43,13 +44,22 @@ void say(const char* format, auto... args) {
     if (out >= 0 && n > 0) (void)!write(out, line, std::size_t(n));
 }
 
-long residentKb() {
-    long pages = 0, resident = 0;
+// The resident set and its anonymous part (the heap, stacks, the JIT's
+// code), which unlike the shared libraries' pages the kernel cannot simply
+// drop and read back; -1 when unknown.
+struct Resident {
+    long totalKb = -1, anonymousKb = -1;
+};
+
+Resident resident() {
+    long pages = 0, total = 0, shared = 0;
     std::FILE* statm = std::fopen("/proc/self/statm", "r");
-    if (!statm) return -1;
-    const int got = std::fscanf(statm, "%ld %ld", &pages, &resident);
+    if (!statm) return {};
+    const int got = std::fscanf(statm, "%ld %ld %ld", &pages, &total, &shared);
     std::fclose(statm);
-    return got == 2 ? resident * (sysconf(_SC_PAGESIZE) / 1024) : -1;
+    const long kb = sysconf(_SC_PAGESIZE) / 1024;
+    if (got != 3) return {};
+    return {total * kb, (total - shared) * kb};
 }
 
 void askToClose(Display* display, GLXDrawable window) {
@@ -93,7 +103,9 @@ extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable) {
         nextTick += 1.0;
     }
     if (frames == nextRss) {
-        say("rss %llu %ld\n", static_cast<unsigned long long>(frames), residentKb());
+        const Resident memory = resident();
+        say("rss %llu %ld %ld\n", static_cast<unsigned long long>(frames), memory.totalKb,
+            memory.anonymousKb);
         nextRss *= 10;
     }
     const bool due =
