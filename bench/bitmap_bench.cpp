@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "bench/suite.h"
-#include "textures/texture.h"
+#include "gloam/textures/texture.h"
+
+using namespace gloam;
 
 namespace {
 

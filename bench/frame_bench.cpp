@@ -15,7 +15,9 @@
 #include "bench/nogl.h"
 #include "bench/suite.h"
 #include "demo/scene.h"
-#include "render/renderer.h"
+#include "gloam/render/renderer.h"
+
+using namespace gloam;
 
 namespace {
 
@@ -25,7 +27,7 @@ DemoScene& scene() {
         // The scene loads its assets from the working directory, as the
         // program does.
         const auto here = std::filesystem::current_path();
-        std::filesystem::current_path(ENGINE_ASSET_DIR);
+        std::filesystem::current_path(GLOAM_ASSET_DIR);
         resizeViewport(1024, 768);
         theRenderer.init(1024, 768);
         const bool ok = s->setUp();

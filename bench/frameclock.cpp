@@ -1,12 +1,12 @@
 // Preloaded into the demo (LD_PRELOAD) to measure it as it is: it wraps
 // glXSwapBuffers, the call that presents each frame, and appends lines to
-// the file named by ENGINE_FRAMECLOCK:
+// the file named by GLOAM_FRAMECLOCK:
 //   first NS        CLOCK_REALTIME when the first frame has been presented
 //   tick S N        every second: CLOCK_MONOTONIC seconds, frames so far
 //   rss N KB KB     resident set after frame N, for N = 1, 10, 100, ..., and
 //                   its anonymous part
-// With ENGINE_FRAMECLOCK_CLOSE=N it asks the window to close after frame N,
-// with ENGINE_FRAMECLOCK_SECONDS=S once S seconds have passed since the first
+// With GLOAM_FRAMECLOCK_CLOSE=N it asks the window to close after frame N,
+// with GLOAM_FRAMECLOCK_SECONDS=S once S seconds have passed since the first
 // frame, as a window manager would, so that the program ends by its own path.
 
 #include <GL/glx.h>
@@ -75,13 +75,13 @@ void askToClose(Display* display, GLXDrawable window) {
 }
 
 __attribute__((constructor)) void start() {
-    if (const char* file = std::getenv("ENGINE_FRAMECLOCK")) {
+    if (const char* file = std::getenv("GLOAM_FRAMECLOCK")) {
         out = open(file, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     }
-    if (const char* n = std::getenv("ENGINE_FRAMECLOCK_CLOSE")) {
+    if (const char* n = std::getenv("GLOAM_FRAMECLOCK_CLOSE")) {
         closeAfter = std::strtoull(n, nullptr, 10);
     }
-    if (const char* s = std::getenv("ENGINE_FRAMECLOCK_SECONDS")) closeAfterSeconds = std::atof(s);
+    if (const char* s = std::getenv("GLOAM_FRAMECLOCK_SECONDS")) closeAfterSeconds = std::atof(s);
 }
 
 }  // namespace

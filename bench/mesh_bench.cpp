@@ -10,9 +10,11 @@
 #include <string>
 
 #include "bench/suite.h"
-#include "geometry/light.h"
-#include "geometry/mesh.h"
-#include "meshio/primitives.h"
+#include "gloam/geometry/light.h"
+#include "gloam/geometry/mesh.h"
+#include "gloam/meshio/primitives.h"
+
+using namespace gloam;
 
 namespace {
 

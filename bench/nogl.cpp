@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
-#include "platform/gl.h"
-#include "platform/win32.h"
+#include "gloam/platform/gl.h"
+#include "gloam/platform/win32.h"
+
+using namespace gloam;
 
 namespace {
 

@@ -13,9 +13,11 @@
 #include <string>
 
 #include "bench/suite.h"
-#include "geometry/mesh.h"
-#include "meshio/pob.h"
-#include "meshio/primitives.h"
+#include "gloam/geometry/mesh.h"
+#include "gloam/meshio/pob.h"
+#include "gloam/meshio/primitives.h"
+
+using namespace gloam;
 
 namespace {
 

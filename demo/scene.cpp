@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#include "meshio/pob.h"
-#include "meshio/primitives.h"
-#include "platform/win32.h"
-#include "render/renderer.h"
+#include "gloam/meshio/pob.h"
+#include "gloam/meshio/primitives.h"
+#include "gloam/platform/win32.h"
+#include "gloam/render/renderer.h"
+
+namespace gloam {
 
 namespace {
 
@@ -137,3 +139,5 @@ std::int32_t runScene() {
     while (theRenderer.isRunning()) scene->frame();
     return sceneFinished;
 }
+
+}  // namespace gloam

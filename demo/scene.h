@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "geometry/light.h"
-#include "geometry/mesh.h"
+#include "gloam/geometry/light.h"
+#include "gloam/geometry/mesh.h"
+
+namespace gloam {
 
 // What runScene returns: the loop ended because the window was closed, or the
 // scene could not be set up (the user has been told why) and never ran.
@@ -60,3 +62,5 @@ public:
     PointLight boxLight;
     Light* sceneLights[3];  // what applyLights is given, in this order
 };
+
+}  // namespace gloam

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "textures/bitmap.h"
-#include "textures/texture.h"
+#include "gloam/textures/bitmap.h"
+#include "gloam/textures/texture.h"
+
+using namespace gloam;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Texture plain;

@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "meshio/pob.h"
+#include "gloam/meshio/pob.h"
+
+using namespace gloam;
 
 namespace {
 

@@ -14,13 +14,15 @@
 #include <tuple>
 #include <vector>
 
+#include "gloam/meshio/pob.h"
+#include "gloam/textures/texture.h"
 #include "mesh_support.h"
-#include "meshio/pob.h"
-#include "textures/texture.h"
+
+using namespace gloam;
 
 namespace {
 
-std::string assetPath(const char* name) { return std::string(ENGINE_ASSET_DIR) + "/" + name; }
+std::string assetPath(const char* name) { return std::string(GLOAM_ASSET_DIR) + "/" + name; }
 
 struct Point {
     double x, y, z;

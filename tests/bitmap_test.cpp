@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "gloam/textures/bitmap.h"
+#include "gloam/textures/texture.h"
 #include "tests/bitmap_support.h"
-#include "textures/bitmap.h"
-#include "textures/texture.h"
+
+using namespace gloam;
 
 namespace {
 

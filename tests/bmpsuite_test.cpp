@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "textures/bitmap.h"
-#include "textures/texture.h"
+#include "gloam/textures/bitmap.h"
+#include "gloam/textures/texture.h"
+
+using namespace gloam;
 
 namespace {
 

@@ -1,10 +1,12 @@
-#include "geometry/camera.h"
+#include "gloam/geometry/camera.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "mesh_support.h"
+
+using namespace gloam;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "geometry/large_array.h"
+#include "gloam/geometry/large_array.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,9 @@
 #include <sstream>
 #include <string>
 
-#include "geometry/vertex.h"
+#include "gloam/geometry/vertex.h"
+
+using namespace gloam;
 
 namespace {
 

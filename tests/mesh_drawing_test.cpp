@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "geometry/mesh.h"
-#include "meshio/mesh_source.h"
-#include "render/renderer.h"
+#include "gloam/geometry/mesh.h"
+#include "gloam/meshio/mesh_source.h"
+#include "gloam/render/renderer.h"
 #include "tests/fakegl/fake_gl.h"
 #include "tests/mesh_support.h"
+
+using namespace gloam;
 
 namespace {
 

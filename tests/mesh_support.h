@@ -5,8 +5,10 @@
 #include <initializer_list>
 #include <memory>
 
-#include "geometry/mesh.h"
-#include "meshio/mesh_source.h"
+#include "gloam/geometry/mesh.h"
+#include "gloam/meshio/mesh_source.h"
+
+using namespace gloam;
 
 // A black vertex at (x, y, z), as the builders and the file reader make them.
 inline Vertex blackAt(float x, float y, float z) {

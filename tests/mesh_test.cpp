@@ -1,10 +1,12 @@
-#include "geometry/mesh.h"
+#include "gloam/geometry/mesh.h"
 
 #include <gtest/gtest.h>
 
 #include <numbers>
 
 #include "mesh_support.h"
+
+using namespace gloam;
 
 namespace {
 

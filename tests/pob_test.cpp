@@ -1,4 +1,4 @@
-#include "meshio/pob.h"
+#include "gloam/meshio/pob.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,8 @@
 #include <string>
 
 #include "mesh_support.h"
+
+using namespace gloam;
 
 namespace {
 

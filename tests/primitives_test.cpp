@@ -1,4 +1,4 @@
-#include "meshio/primitives.h"
+#include "gloam/meshio/primitives.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "mesh_support.h"
+
+using namespace gloam;
 
 namespace {
 

@@ -4,12 +4,14 @@
 #include <numbers>
 #include <vector>
 
-#include "platform/standin.h"
-#include "render/renderer.h"
+#include "gloam/platform/standin.h"
+#include "gloam/render/renderer.h"
+#include "gloam/textures/texture.h"
 #include "tests/fakegl/fake_gl.h"
 #include "tests/fakeplatform/fake_platform.h"
 #include "tests/mesh_support.h"
-#include "textures/texture.h"
+
+using namespace gloam;
 
 namespace {
 

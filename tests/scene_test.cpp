@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "demo/scene.h"
-#include "render/renderer.h"
+#include "gloam/render/renderer.h"
+#include "gloam/textures/texture.h"
 #include "tests/fakegl/fake_gl.h"
 #include "tests/fakeplatform/fake_platform.h"
-#include "textures/texture.h"
 
 // Counts the heap allocations of the whole program while `counting` is set.
 // GCC takes the free() in the replaced operator delete for a mismatch once it
@@ -20,6 +20,8 @@
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
+
+using namespace gloam;
 namespace {
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
@@ -79,7 +81,7 @@ class Scene : public ::testing::Test {
 protected:
     void SetUp() override {
         previous = std::filesystem::current_path();
-        std::filesystem::current_path(ENGINE_ASSET_DIR);
+        std::filesystem::current_path(GLOAM_ASSET_DIR);
         fakeplatform::reset();
         fakegl::reset();
         theRenderer.quitRequested = false;
@@ -194,7 +196,7 @@ TEST_F(Scene, MissingOrBrokenAssetIsReportedByNameAndNoFrameRuns) {
         for (const char* name :
              {"doorbands.bmp", "limestonetile.bmp", "wethrdwood.bmp", "table.pob"}) {
             if (std::string(name) != c.leaveOut) {
-                std::filesystem::copy_file(std::filesystem::path(ENGINE_ASSET_DIR) / name,
+                std::filesystem::copy_file(std::filesystem::path(GLOAM_ASSET_DIR) / name,
                                            dir / name);
             }
         }

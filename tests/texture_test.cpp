@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/gl.h"
+#include "gloam/platform/gl.h"
+#include "gloam/textures/texture.h"
 #include "tests/bitmap_support.h"
 #include "tests/fakegl/fake_gl.h"
-#include "textures/texture.h"
+
+using namespace gloam;
 
 namespace {
 

@@ -7,9 +7,11 @@
 #include <cstring>
 #include <vector>
 
-#include "geometry/light.h"
-#include "geometry/mesh.h"
+#include "gloam/geometry/light.h"
+#include "gloam/geometry/mesh.h"
 #include "mesh_support.h"
+
+using namespace gloam;
 
 namespace {
 

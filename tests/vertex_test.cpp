@@ -1,4 +1,4 @@
-#include "geometry/vertex.h"
+#include "gloam/geometry/vertex.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,8 @@
 #include <numbers>
 
 #include "mesh_support.h"
+
+using namespace gloam;
 
 namespace {
 

@@ -2,7 +2,9 @@
 
 #include <array>
 
-#include "meshio/mesh_source.h"
+#include "gloam/meshio/mesh_source.h"
+
+using namespace gloam;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/app.h"
+#include "gloam/app/app.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/standin.h"
-#include "render/renderer.h"
+#include "gloam/platform/standin.h"
+#include "gloam/render/renderer.h"
 #include "tests/fakegl/fake_gl.h"
 #include "tests/fakeplatform/fake_platform.h"
+
+using namespace gloam;
 
 namespace {
 
@@ -42,7 +44,7 @@ class App : public ::testing::Test {
 protected:
     void SetUp() override {
         previous = std::filesystem::current_path();
-        std::filesystem::current_path(ENGINE_ASSET_DIR);
+        std::filesystem::current_path(GLOAM_ASSET_DIR);
         fakeplatform::reset();
         fakegl::reset();
         appInstance = nullptr;

@@ -3,9 +3,9 @@
 // closes a window.
 //
 // The program to run is the command line after "--" (CMake passes the
-// native engine_demo), so the same checks serve any build that opens its
+// native gloam-demo), so the same checks serve any build that opens its
 // window on the X server named by DISPLAY, e.g. "env WINEPREFIX=... wine
-// engine_demo.exe" (add --reports-not-on-stderr before "--" for a program
+// gloam-demo.exe" (add --reports-not-on-stderr before "--" for a program
 // whose message boxes are only drawn). Without one, every test skips.
 
 #include <gtest/gtest.h>
@@ -54,7 +54,7 @@ public:
         for (const char* file :
              {"doorbands.bmp", "limestonetile.bmp", "wethrdwood.bmp", "table.pob"})
             if (file != omitted)
-                fs::copy_file(fs::path(ENGINE_ASSET_DIR) / file, folder_ / "work" / file);
+                fs::copy_file(fs::path(GLOAM_ASSET_DIR) / file, folder_ / "work" / file);
         if (withDisplay) {
             xvfb_.emplace(folder_);
             x_.emplace(xvfb_->display());
@@ -114,7 +114,7 @@ class DemoProgram : public ::testing::Test {
 protected:
     void SetUp() override {
         if (programCommand.empty())
-            GTEST_SKIP() << "no program to run: engine_demo is not built (pass its command "
+            GTEST_SKIP() << "no program to run: gloam-demo is not built (pass its command "
                             "line after --)";
     }
 };

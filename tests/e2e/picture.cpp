@@ -9,7 +9,9 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "meshio/pob.h"
+#include "gloam/meshio/pob.h"
+
+using namespace gloam;
 
 namespace e2e {
 
@@ -470,7 +472,7 @@ FrameState fitFrame(const Image& image, const std::vector<Seen>& seen, const Mod
 }
 
 const Model& model() {
-    static const Model theModel(ENGINE_ASSET_DIR);
+    static const Model theModel(GLOAM_ASSET_DIR);
     return theModel;
 }
 

@@ -24,7 +24,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/gl.h"
+#include "gloam/platform/gl.h"
 
 // Every entry point once: return type, name, parameters, their names, the
 // bytes they take on 32-bit Windows' stack, and how each argument is kept

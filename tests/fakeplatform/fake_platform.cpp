@@ -8,7 +8,9 @@
 #include <sstream>
 #include <type_traits>
 
-#include "platform/standin.h"
+#include "gloam/platform/standin.h"
+
+using namespace gloam;
 
 namespace fakeplatform {
 

@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32.h"
+#include "gloam/platform/win32.h"
 
 // Every recorded call once: name, parameters, and how its arguments are
 // kept (see Builder in fake_platform.cpp). What a call only writes to is not

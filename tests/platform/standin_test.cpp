@@ -2,7 +2,9 @@
 
 #include <vector>
 
-#include "platform/standin.h"
+#include "gloam/platform/standin.h"
+
+using namespace gloam;
 
 namespace {
 

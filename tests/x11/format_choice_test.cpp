@@ -4,7 +4,9 @@
 
 #include <vector>
 
-#include "platform/x11/x11_standin.h"
+#include "gloam/platform/x11/x11_standin.h"
+
+using namespace gloam;
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/win32.h"
+#include "gloam/platform/win32.h"
 #include "tests/e2e/harness.h"
 
 namespace {

@@ -18,9 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32.h"
-#include "platform/x11/x11_standin.h"
+#include "gloam/platform/win32.h"
+#include "gloam/platform/x11/x11_standin.h"
 #include "tests/e2e/harness.h"
+
+using namespace gloam;
 
 namespace {
 

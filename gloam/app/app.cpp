@@ -1,0 +1,97 @@
+#include "gloam/app/app.h"
+
+#include "gloam/render/renderer.h"
+
+namespace gloam {
+
+HINSTANCE appInstance = nullptr;
+PAINTSTRUCT paintRecord;
+
+namespace {
+
+constexpr const char* windowClassName = "OpenGL";
+constexpr DWORD windowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+
+// Start-up failures are shown to the user, who may have started the program
+// from a desktop with no console to read.
+HWND reportFailure(const char* text) {
+    MessageBoxA(nullptr, text, "Error", MB_OK);
+    return nullptr;
+}
+
+PIXELFORMATDESCRIPTOR openGlPixelFormat() {
+    PIXELFORMATDESCRIPTOR format{};
+    format.nSize = sizeof format;
+    format.nVersion = 1;
+    format.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    format.iPixelType = PFD_TYPE_RGBA;
+    format.cColorBits = 24;
+    format.cDepthBits = 32;
+    format.iLayerType = PFD_MAIN_PLANE;
+    return format;
+}
+
+}  // namespace
+
+HWND createAppWindow(const char* title, int x, int y, int width, int height) {
+    if (appInstance == nullptr) {
+        appInstance = GetModuleHandleA(nullptr);
+        WNDCLASSA windowClass{};
+        // The rendering context is bound to one device context for the whole
+        // run, so the window must keep its own.
+        windowClass.style = CS_OWNDC;
+        windowClass.lpfnWndProc = windowProc;
+        windowClass.cbClsExtra = 0;
+        windowClass.cbWndExtra = 0;
+        windowClass.hInstance = appInstance;
+        windowClass.hIcon = LoadIconA(nullptr, IDI_WINLOGO);
+        windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        // No background brush: OpenGL covers the client area every frame,
+        // and an erase in between would only flicker.
+        windowClass.hbrBackground = nullptr;
+        windowClass.lpszMenuName = nullptr;
+        windowClass.lpszClassName = windowClassName;
+        if (RegisterClassA(&windowClass) == 0) return reportFailure("RegisterClass() failed");
+    }
+
+    HWND window = CreateWindowExA(0, windowClassName, title, windowStyle, x, y, width, height,
+                                  nullptr, nullptr, appInstance, nullptr);
+    if (window == nullptr) return reportFailure("CreateWindow() failed");
+
+    HDC deviceContext = GetDC(window);
+    const PIXELFORMATDESCRIPTOR format = openGlPixelFormat();
+    const int chosen = ChoosePixelFormat(deviceContext, &format);
+    if (chosen == 0) return reportFailure("ChoosePixelFormat() failed");
+    if (!SetPixelFormat(deviceContext, chosen, &format)) {
+        return reportFailure("SetPixelFormat() failed");
+    }
+    ReleaseDC(window, deviceContext);
+    return window;
+}
+
+void paintWindow() {}
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SIZE:
+            // Minimised included: the size is recorded whatever its kind.
+            resizeViewport(LOWORD(lParam), HIWORD(lParam));
+            PostMessageA(window, WM_PAINT, 0, 0);
+            return 0;
+        case WM_PAINT:
+            // Validating is all a paint must do; without it the system
+            // would keep asking.
+            BeginPaint(window, &paintRecord);
+            paintWindow();
+            EndPaint(window, &paintRecord);
+            return 0;
+        case WM_CLOSE:
+            // The window stays until WinMain has let go of its context.
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace gloam

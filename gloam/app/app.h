@@ -1,0 +1,33 @@
+#pragma once
+
+// The program's one window: its class, its creation with an OpenGL pixel
+// format, and its procedure. WinMain (declared with the platform's names)
+// builds the program on these.
+
+#include "gloam/platform/win32.h"
+
+namespace gloam {
+
+// The program's module handle, stored by the first createAppWindow before it
+// registers the window class. Non-null therefore means that registration
+// has been tried, and it is never tried again, not even after a failure.
+extern HINSTANCE appInstance;
+
+// What BeginPaint fills in and EndPaint is handed back. One record in static
+// storage serves every paint: a paint never nests in another.
+extern PAINTSTRUCT paintRecord;
+
+// Creates a hidden top-level window of the given outer rectangle whose
+// device context carries a double-buffered RGBA format with 24 colour and 32
+// depth bits. Null after the user has been told which step failed; a window
+// created before the failing step is left as it is.
+HWND createAppWindow(const char* title, int x, int y, int width, int height);
+
+// Keeps the viewport equal to the client area, validates on paint, and turns
+// a close request into the quit message that ends the frame loop.
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// What a paint draws: nothing, because the frame loop redraws continuously.
+void paintWindow();
+
+}  // namespace gloam

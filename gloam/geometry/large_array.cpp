@@ -1,0 +1,35 @@
+#include "gloam/geometry/large_array.h"
+
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace gloam {
+
+namespace large_array {
+
+void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes) noexcept {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t hugePage = std::uintptr_t{2} << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + hugePage - 1) & ~(hugePage - 1);
+    const std::uintptr_t last = (start + bytes) & ~(hugePage - 1);
+    // Below two whole huge pages the faults saved are not worth a system call.
+    if (last <= first || last - first < 2 * hugePage) return;
+    // A refusal (no transparent huge pages in this kernel) leaves ordinary
+    // pages, which is all the caller needs.
+    madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#endif
+}
+
+void* allocate(std::size_t bytes) {
+    void* data = ::operator new(bytes);
+    adviseHugePages(data, bytes);
+    return data;
+}
+
+}  // namespace large_array
+
+}  // namespace gloam

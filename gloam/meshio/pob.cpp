@@ -1,0 +1,466 @@
+#include "gloam/meshio/pob.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "gloam/geometry/large_array.h"
+
+#ifdef _WIN32
+#include <io.h>
+
+#include "gloam/platform/win32.h"
+#else
+#include <unistd.h>
+#endif
+
+namespace gloam {
+
+namespace {
+
+constexpr std::string_view header = "POBFILE";
+constexpr std::string_view countsComment = "#Number of Vertices, Number of Indices";
+constexpr std::string_view verticesComment = "#Vertex Definitions, 1 per line, x,y,z";
+constexpr std::string_view trianglesComment = "#Triangles, 1 per line, vertex num for point 1,2,3";
+constexpr std::string_view uvsComment = "#TCoords, tu, tv pairs, 3 per triangle";
+
+// The format caps comment lines at 79 characters so that a reader can keep a
+// line in an 80-byte buffer; a longer one is not a POB file.
+constexpr std::ptrdiff_t maxCommentLength = 79;
+
+// What stream extraction skips in the C locale: space, \t, \n, \v, \f, \r.
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// One pass over the file's bytes. Every read either advances past what it
+// accepted or reports failure, after which the parse is abandoned.
+class Cursor {
+public:
+    explicit Cursor(std::string_view text) : p(text.data()), end(text.data() + text.size()) {}
+
+    std::ptrdiff_t remaining() const { return end - p; }
+
+    bool literal(std::string_view s) {
+        if (remaining() < std::ptrdiff_t(s.size()) || std::memcmp(p, s.data(), s.size()) != 0) {
+            return false;
+        }
+        p += s.size();
+        return true;
+    }
+
+    // LF, or CRLF, which a text-mode read on Windows turns into one LF.
+    bool lineEnd() {
+        if (p < end && *p == '\n') {
+            ++p;
+            return true;
+        }
+        if (remaining() >= 2 && p[0] == '\r' && p[1] == '\n') {
+            p += 2;
+            return true;
+        }
+        return false;
+    }
+
+    // Discards the rest of the current line and its line end; the last line
+    // of a file may lack one.
+    bool skipComment() {
+        const char* lf = p == end
+                             ? nullptr
+                             : static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
+        const char* stop = lf ? lf : end;
+        const char* textEnd = lf && stop > p && stop[-1] == '\r' ? stop - 1 : stop;
+        if (textEnd - p > maxCommentLength) return false;
+        p = lf ? lf + 1 : end;
+        return true;
+    }
+
+    // The boundary between a section and the next one's comment line: the
+    // character after the section's last number must be its line end, and
+    // the next line is skipped. An empty section has no last number; then
+    // one character is taken in its place, the comment line's first, and
+    // the rest of that line is skipped. So a blank comment line after an
+    // empty section takes the line after it along.
+    bool sectionEnd(bool afterNumber) {
+        if (afterNumber) {
+            if (!lineEnd()) return false;
+        } else if (!lineEnd()) {
+            if (p == end) return false;
+            ++p;
+        }
+        return skipComment();
+    }
+
+    bool readInt(std::int32_t& value) {
+        if (!skipSpace()) return false;
+        const char* q = p;
+        // from_chars takes a minus sign but not a plus sign.
+        if (*q == '+' && (++q == end || !isDigit(*q))) return false;
+        const auto [stop, error] = std::from_chars(q, end, value);
+        if (error != std::errc() || !tokenEndsAt(stop)) return false;
+        p = stop;
+        return true;
+    }
+
+    bool readFloat(float& value) {
+        if (!skipSpace()) return false;
+        const char* q = p;
+        const bool negative = *q == '-';
+        if (*q == '-' || *q == '+') ++q;
+        if (q == end) return false;
+        float magnitude = 0.0f;
+        const char* stop = nullptr;
+        // Whole numbers of up to seven digits (texture coordinates 0 and 1,
+        // most modelled positions) are below 2^24 and so exact in a float;
+        // they skip the general conversion, the bulk of the reading time.
+        const char* digits = q;
+        std::int32_t whole = 0;
+        while (digits < end && digits - q < 8 && isDigit(*digits)) {
+            whole = whole * 10 + (*digits++ - '0');
+        }
+        // Short decimals ("-49.9", "0.333333") likewise: with at most seven
+        // digits in all, the digits make a whole number below 2^24 and the
+        // point divides it by at most 10^7, both exact in a float, so one
+        // float division rounds the quotient correctly, as the general
+        // conversion does.
+        const char* fraction = digits;
+        std::int32_t scale = 1;
+        if (digits > q && digits - q <= 7 && digits < end && *digits == '.') {
+            ++fraction;
+            while (fraction < end && isDigit(*fraction) && fraction - q <= 7) {
+                whole = whole * 10 + (*fraction++ - '0');
+                scale *= 10;
+            }
+        }
+        if (digits > q && digits - q <= 7 && tokenEndsAt(digits)) {
+            magnitude = float(whole);
+            stop = digits;
+        } else if (scale > 1 && tokenEndsAt(fraction)) {
+            magnitude = float(whole) / float(scale);
+            stop = fraction;
+        } else if (isDigit(*q) || *q == '.') {
+            // Out of range either way (overflow, or underflow to zero) is
+            // rejected: the writer never produces such a number.
+            const auto result = std::from_chars(q, end, magnitude, std::chars_format::general);
+            if (result.ec != std::errc()) return false;
+            stop = result.ptr;
+        } else if (startsWith(q, "inf")) {
+            magnitude = std::numeric_limits<float>::infinity();
+            stop = q + 3;
+        } else if (startsWith(q, "nan")) {
+            magnitude = std::numeric_limits<float>::quiet_NaN();
+            stop = q + 3;
+        } else {
+            return false;
+        }
+        if (!tokenEndsAt(stop)) return false;
+        value = negative ? -magnitude : magnitude;
+        p = stop;
+        return true;
+    }
+
+    bool onlySpaceLeft() { return !skipSpace(); }
+
+private:
+    // False when nothing but white space is left.
+    bool skipSpace() {
+        while (p < end && isSpace(*p)) ++p;
+        return p < end;
+    }
+
+    // A number glued to anything else ("1,2", "3.5.1", "7#") is malformed,
+    // not a number followed by another token.
+    bool tokenEndsAt(const char* q) const { return q == end || isSpace(*q); }
+
+    bool startsWith(const char* q, std::string_view word) const {
+        return end - q >= std::ptrdiff_t(word.size()) &&
+               std::memcmp(q, word.data(), word.size()) == 0;
+    }
+
+    const char* p;
+    const char* end;
+};
+
+// A file's bytes. The buffer is not zero-filled: for a large file that
+// costs a good part of the reading time, and only the bytes read are used.
+struct FileBytes {
+    LargeArray<char> data;
+    std::size_t size = 0;
+
+    std::string_view text() const { return {data.get(), size}; }
+};
+
+// The file's bytes, or false when it cannot be opened or read to its end.
+bool readFile(const char* fileName, FileBytes& bytes) {
+    std::FILE* file = std::fopen(fileName, "rb");
+    if (!file) return false;
+    // The size the file reports is trusted only once a first read has shown
+    // that it is a readable file (a directory reports a huge one); one byte
+    // more than the size lets the second read see the end of the file.
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    bool ok = std::fseek(file, 0, SEEK_SET) == 0;
+    std::size_t capacity = 1 << 16, used = 0;
+    auto data = makeLargeArrayForOverwrite<char>(capacity);
+    while (ok) {
+        const std::size_t wanted = capacity - used;
+        const std::size_t got = std::fread(data.get() + used, 1, wanted, file);
+        used += got;
+        if (got < wanted) {
+            ok = !std::ferror(file);
+            break;
+        }
+        capacity = std::max(capacity * 2, size >= 0 ? std::size_t(size) + 1 : 0);
+        auto bigger = makeLargeArrayForOverwrite<char>(capacity);
+        std::memcpy(bigger.get(), data.get(), used);
+        data = std::move(bigger);
+    }
+    std::fclose(file);
+    bytes.data = std::move(data);
+    bytes.size = used;
+    return ok;
+}
+
+// Formats into one buffer. Each line asks for room for its longest possible
+// form first, so the number writers never check bounds themselves. Without
+// a file the buffer grows to hold everything; with one it stays small and is
+// written out whenever it fills, so that a large mesh never needs its whole
+// text in memory (the fresh pages alone would cost more than the writing).
+// The buffer is not zero-filled: for a large mesh that would cost about as
+// much as formatting the numbers.
+class Output {
+public:
+    explicit Output(std::size_t size, std::FILE* sink = nullptr)
+        : buffer(std::make_unique_for_overwrite<char[]>(size)), capacity(size), file(sink) {}
+
+    char* room(std::size_t n) {
+        if (capacity - used < n) {
+            if (file) flush();
+            if (capacity - used < n) {
+                const std::size_t grown = std::max(capacity * 2, used + n);
+                auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+                std::memcpy(bigger.get(), buffer.get(), used);
+                buffer = std::move(bigger);
+                capacity = grown;
+            }
+        }
+        return buffer.get() + used;
+    }
+    void commit(char* q) { used = std::size_t(q - buffer.get()); }
+
+    void line(std::string_view text) {
+        char* q = room(text.size() + 1);
+        std::memcpy(q, text.data(), text.size());
+        q[text.size()] = '\n';
+        commit(q + text.size() + 1);
+    }
+
+    std::string_view text() const { return {buffer.get(), used}; }
+
+    // Writes what is buffered to the file; false once any write has failed.
+    bool flush() {
+        if (file && used > 0) {
+            written = written && std::fwrite(buffer.get(), 1, used, file) == used;
+            used = 0;
+        }
+        return written;
+    }
+
+private:
+    std::unique_ptr<char[]> buffer;
+    std::size_t capacity;
+    std::size_t used = 0;
+    std::FILE* file;
+    bool written = true;
+};
+
+// The longest forms: "-2147483648" and "-1.23457e-38", each plus a separator.
+constexpr std::size_t intRoom = 12;
+constexpr std::size_t floatRoom = 13;
+
+char* put(char* q, std::int32_t value) { return std::to_chars(q, q + intRoom, value).ptr; }
+
+// Six significant digits in general notation, as %g prints them. Whole
+// numbers below a million (texture coordinates 0 and 1, most modelled
+// positions) print as their digits, which the integer writer makes several
+// times faster than the general float path; -0 keeps its sign through it.
+char* put(char* q, float value) {
+    if (value > -1e6f && value < 1e6f) {
+        const auto whole = std::int32_t(value);
+        if (float(whole) == value && (whole != 0 || !std::signbit(value))) return put(q, whole);
+    }
+    return std::to_chars(q, q + floatRoom, value, std::chars_format::general, 6).ptr;
+}
+
+// Forces the file's data to the disk, so that the rename cannot publish a
+// file whose content a crash would still lose.
+bool flushToDisk(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+#ifdef _WIN32
+    return _commit(_fileno(file)) == 0;
+#else
+    return fsync(fileno(file)) == 0;
+#endif
+}
+
+// std::rename does not replace an existing file on Windows.
+bool replaceFile(const std::string& from, const char* to) {
+#ifdef _WIN32
+    return MoveFileExA(from.c_str(), to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    return std::rename(from.c_str(), to) == 0;
+#endif
+}
+
+}  // namespace
+
+std::unique_ptr<Mesh> parsePob(std::string_view text) {
+    Cursor in(text);
+    if (!in.literal(header) || !in.lineEnd() || !in.skipComment()) return nullptr;
+
+    std::int32_t vertexCount = 0, triangleCount = 0;
+    if (!in.readInt(vertexCount) || !in.readInt(triangleCount) || vertexCount < 0 ||
+        triangleCount < 0 || !in.lineEnd()) {
+        return nullptr;
+    }
+    // Each number takes at least one character and one separator, so the
+    // counts are checked against what is left before anything is allocated.
+    const std::int64_t numbers = 3 * std::int64_t(vertexCount) + 9 * std::int64_t(triangleCount);
+    if (numbers > 0 && 2 * numbers - 1 > in.remaining()) return nullptr;
+    if (!in.skipComment()) return nullptr;
+
+    // Read straight into the arrays the mesh takes over: copying a large
+    // mesh's arrays costs about as much as parsing them. The vertices are
+    // default-constructed, as every reader's are; the other two arrays are
+    // written in full before they are used.
+    auto vertices = makeLargeArray<Vertex>(std::size_t(vertexCount));
+    for (std::int32_t i = 0; i < vertexCount; ++i) {
+        Vertex& v = vertices[i];
+        if (!in.readFloat(v.x) || !in.readFloat(v.y) || !in.readFloat(v.z)) return nullptr;
+    }
+    if (!in.sectionEnd(vertexCount > 0)) return nullptr;
+
+    auto triangles = makeLargeArrayForOverwrite<Triangle>(std::size_t(triangleCount));
+    for (std::int32_t k = 0; k < triangleCount; ++k) {
+        for (std::int32_t& index : triangles[k]) {
+            if (!in.readInt(index) || index < 0 || index >= vertexCount) return nullptr;
+        }
+    }
+    if (!in.sectionEnd(triangleCount > 0)) return nullptr;
+
+    auto uvs = makeLargeArray<TriangleUV>(std::size_t(triangleCount));
+    for (std::int32_t k = 0; k < triangleCount; ++k) {
+        for (TexCoord& corner : uvs[k]) {
+            if (!in.readFloat(corner.tu) || !in.readFloat(corner.tv)) return nullptr;
+        }
+    }
+    // Further numbers would mean the counts are wrong.
+    if (!in.onlySpaceLeft()) return nullptr;
+    return std::make_unique<Mesh>(vertexCount, std::move(vertices), triangleCount,
+                                  std::move(triangles), std::move(uvs));
+}
+
+std::unique_ptr<Mesh> loadPob(const char* fileName) {
+    FileBytes bytes;
+    if (!fileName || !readFile(fileName, bytes)) return nullptr;
+    return parsePob(bytes.text());
+}
+
+namespace {
+
+void writeMesh(const Mesh& mesh, Output& out) {
+    const std::size_t vertexCount = std::size_t(std::max(mesh.vertCount, 0));
+    const std::size_t triangleCount = std::size_t(std::max(mesh.triCount, 0));
+    out.line(header);
+    out.line(countsComment);
+    char* q = out.room(2 * intRoom);
+    q = put(q, mesh.vertCount);
+    *q++ = ' ';
+    q = put(q, mesh.triCount);
+    *q++ = '\n';
+    out.commit(q);
+
+    out.line(verticesComment);
+    for (std::size_t i = 0; i < vertexCount; ++i) {
+        const Vertex& v = mesh.verts[i];
+        q = out.room(3 * floatRoom);
+        q = put(q, v.x);
+        *q++ = ' ';
+        q = put(q, v.y);
+        *q++ = ' ';
+        q = put(q, v.z);
+        *q++ = '\n';
+        out.commit(q);
+    }
+
+    out.line(trianglesComment);
+    for (std::size_t k = 0; k < triangleCount; ++k) {
+        const Triangle& triangle = *mesh.tris[k];
+        q = out.room(3 * intRoom);
+        q = put(q, triangle[0]);
+        *q++ = ' ';
+        q = put(q, triangle[1]);
+        *q++ = ' ';
+        q = put(q, triangle[2]);
+        *q++ = '\n';
+        out.commit(q);
+    }
+
+    out.line(uvsComment);
+    for (std::size_t k = 0; k < triangleCount; ++k) {
+        const TriangleUV& uv = *mesh.triUVs[k];
+        q = out.room(6 * floatRoom);
+        for (const TexCoord& corner : uv) {
+            q = put(q, corner.tu);
+            *q++ = ' ';
+            q = put(q, corner.tv);
+            *q++ = ' ';
+        }
+        q[-1] = '\n';
+        out.commit(q);
+    }
+}
+
+// How much a save formats before writing it out.
+constexpr std::size_t chunkSize = std::size_t{1} << 20;
+
+// About what a mesh with short coordinates needs; the buffer grows past it.
+std::size_t sizeHint(const Mesh& mesh) {
+    return 256 + 20 * std::size_t(std::max(mesh.vertCount, 0)) +
+           40 * std::size_t(std::max(mesh.triCount, 0));
+}
+
+}  // namespace
+
+std::string formatPob(const Mesh& mesh) {
+    Output out(sizeHint(mesh));
+    writeMesh(mesh, out);
+    return std::string(out.text());
+}
+
+bool Mesh::savePob(const char* fileName) const {
+    if (!fileName || !*fileName) return false;
+    // Written beside the target so that the rename stays on one file system
+    // and replaces the target in one step.
+    const std::string temporary = std::string(fileName) + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) return false;
+    // The output buffers whole chunks itself; a second buffer would only copy.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    Output out(chunkSize, file);
+    writeMesh(*this, out);
+    bool ok = out.flush() && flushToDisk(file);
+    ok = std::fclose(file) == 0 && ok;
+    if (ok && replaceFile(temporary, fileName)) return true;
+    // Only a file this call made is removed: "<name>.tmp" may be something
+    // else that merely stood in the way.
+    std::remove(temporary.c_str());
+    return false;
+}
+
+}  // namespace gloam

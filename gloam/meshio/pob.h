@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "gloam/geometry/mesh.h"
+
+namespace gloam {
+
+// POB is the engine's own text format for one triangle mesh: a header line
+// "POBFILE", a comment line, the vertex and triangle counts, then the vertex
+// positions, the triangles' vertex indices and every triangle's three corner
+// texture coordinates, each section introduced by one comment line.
+//
+// The reader takes LF and CRLF line ends and lets the numbers of a section
+// spread over lines however they like, but it keeps the format's line
+// structure: the counts, the last vertex number and the last triangle index
+// must each be followed directly by a line end, and the comment line that
+// follows is skipped whatever it holds (at most 79 characters). Anything else
+// that does not follow the format makes it return null: a wrong first line
+// (a byte-order mark or leading blanks included), missing, malformed or
+// out-of-range numbers, negative counts or counts the rest of the file cannot
+// hold, vertex indices outside the vertex list, and anything but white space
+// after the last section. "inf" and "nan" (optionally signed) are accepted
+// because the writer produces them from meshes that hold such values.
+
+// Reads a POB file; null when it cannot be read or is not a valid POB file.
+std::unique_ptr<Mesh> loadPob(const char* fileName);
+
+// The same, from the file's bytes in memory.
+std::unique_ptr<Mesh> parsePob(std::string_view text);
+
+// The file Mesh::savePob writes: the untransformed source positions and the
+// corner texture coordinates with six significant digits in %g notation, LF
+// line ends. Mesh::savePob writes it to "<fileName>.tmp" beside the target
+// first and renames that over the target only once all of it is on disk.
+std::string formatPob(const Mesh& mesh);
+
+}  // namespace gloam

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace gloam {
+
+// One entry of the texture table: an RGBA image, four bytes per pixel, rows
+// left to right and with no padding, buffer row 0 at the bottom of the
+// picture (the row OpenGL maps to t = 0). An entry without pixels is empty.
+struct Texture {
+    std::unique_ptr<std::uint8_t[]> pixels;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    // Equal to the entry's index in textureTable and used as the OpenGL
+    // texture object name: the application picks names, OpenGL never does.
+    std::int32_t name = 0;
+};
+
+enum TextureFilter : std::int32_t { FilterNearest = 0, FilterBilinear = 1, FilterTrilinear = 2 };
+
+// Texture names run from 0 to textureTableSize - 1.
+inline constexpr std::int32_t textureTableSize = 128;
+
+// Indexed by texture name; entries never loaded stay empty. The table owns
+// the pixel buffers so that a filter change can specify every image again.
+extern Texture textureTable[textureTableSize];
+// The TextureFilter that every upload applies.
+extern std::int32_t textureFilter;
+// Successful loads so far. Loads under a name already in use count again, so
+// this is neither an index nor the number of occupied entries.
+extern std::int32_t textureCount;
+
+// Reads an uncompressed 24-bit bitmap file into `texture`'s pixels, width
+// and height (not its name); see decodeBitmap for what is accepted and how
+// pixels convert. False, with the three fields cleared, when the file cannot
+// be opened or read or is not such a bitmap. Needs no OpenGL.
+bool readBitmap(Texture& texture, const char* fileName, bool greyscale, bool alphaFromGrey,
+                bool flipRows);
+
+// Loads a bitmap into the entry `textureName` and uploads it under that
+// name. Returns the number of successful loads before this one, or -1 when
+// the name lies outside the table (nothing changes then) or the file cannot
+// be read. A failed load leaves the entry empty, even if it held a texture
+// before, uploads nothing and does not count; the OpenGL texture object of
+// that name keeps whatever it last received.
+std::int32_t addTexture(const char* fileName, bool greyscale, bool alphaFromGrey,
+                        std::int32_t textureName);
+
+// Specifies the entry's image to OpenGL under its name with the current
+// filter, building mipmaps unless the filter is FilterNearest. A filter value
+// outside the three modes uploads as FilterNearest. An entry without pixels
+// has nothing to specify and makes no call.
+void uploadTexture(const Texture& texture);
+
+// Selects a TextureFilter and uploads every loaded entry again with it;
+// values outside the three modes are ignored.
+void setTextureFilter(std::int32_t mode);
+
+// Uploads every loaded entry, in name order, wherever the names lie.
+void reuploadAllTextures();
+
+// Uploads the entry whose name is `index` if it lies in the table and is
+// loaded; otherwise does nothing. With names given densely from 0, that is
+// exactly the indices 0 to textureCount - 1.
+void reuploadTexture(std::int32_t index);
+
+}  // namespace gloam
