@@ -20,7 +20,28 @@ static_assert(same<WM_NULL, 0x0000> && same<WM_CREATE, 0x0001> && same<WM_DESTRO
               same<WM_NCCREATE, 0x0081> && same<WM_NCDESTROY, 0x0082> &&
               same<WM_NCCALCSIZE, 0x0083> && same<WM_KEYDOWN, 0x0100> && same<WM_KEYUP, 0x0101> &&
               same<WM_CHAR, 0x0102> && same<WM_SYSKEYDOWN, 0x0104> && same<WM_SYSKEYUP, 0x0105> &&
-              same<WM_USER, 0x0400>);
+              same<WM_SYSCHAR, 0x0106> && same<WM_MOUSEMOVE, 0x0200> &&
+              same<WM_LBUTTONDOWN, 0x0201> && same<WM_LBUTTONUP, 0x0202> &&
+              same<WM_RBUTTONDOWN, 0x0204> && same<WM_RBUTTONUP, 0x0205> &&
+              same<WM_MBUTTONDOWN, 0x0207> && same<WM_MBUTTONUP, 0x0208> &&
+              same<WM_MOUSEWHEEL, 0x020A> && same<WM_MOUSEHWHEEL, 0x020E> && same<WM_USER, 0x0400>);
+static_assert(same<MK_LBUTTON, 0x01> && same<MK_RBUTTON, 0x02> && same<MK_SHIFT, 0x04> &&
+              same<MK_CONTROL, 0x08> && same<MK_MBUTTON, 0x10> && same<WHEEL_DELTA, 120>);
+static_assert(same<VK_BACK, 0x08> && same<VK_TAB, 0x09> && same<VK_RETURN, 0x0D> &&
+              same<VK_SHIFT, 0x10> && same<VK_CONTROL, 0x11> && same<VK_MENU, 0x12> &&
+              same<VK_PAUSE, 0x13> && same<VK_CAPITAL, 0x14> && same<VK_ESCAPE, 0x1B> &&
+              same<VK_SPACE, 0x20> && same<VK_PRIOR, 0x21> && same<VK_NEXT, 0x22> &&
+              same<VK_END, 0x23> && same<VK_HOME, 0x24> && same<VK_LEFT, 0x25> &&
+              same<VK_UP, 0x26> && same<VK_RIGHT, 0x27> && same<VK_DOWN, 0x28> &&
+              same<VK_INSERT, 0x2D> && same<VK_DELETE, 0x2E> && same<VK_NUMPAD0, 0x60> &&
+              same<VK_NUMPAD9, 0x69> && same<VK_MULTIPLY, 0x6A> && same<VK_ADD, 0x6B> &&
+              same<VK_SUBTRACT, 0x6D> && same<VK_DECIMAL, 0x6E> && same<VK_DIVIDE, 0x6F> &&
+              same<VK_F1, 0x70> && same<VK_F12, 0x7B> && same<VK_LSHIFT, 0xA0> &&
+              same<VK_RSHIFT, 0xA1> && same<VK_LCONTROL, 0xA2> && same<VK_RCONTROL, 0xA3> &&
+              same<VK_LMENU, 0xA4> && same<VK_RMENU, 0xA5> && same<VK_OEM_PLUS, 0xBB> &&
+              same<VK_OEM_COMMA, 0xBC> && same<VK_OEM_MINUS, 0xBD> && same<VK_OEM_PERIOD, 0xBE>);
+static_assert(GET_X_LPARAM(MAKELPARAM(-5, 7)) == -5 && GET_Y_LPARAM(MAKELPARAM(-5, 7)) == 7);
+static_assert(GET_WHEEL_DELTA_WPARAM(MAKEWPARAM(MK_LBUTTON, -WHEEL_DELTA)) == -120);
 static_assert(same<SIZE_RESTORED, 0> && same<SIZE_MINIMIZED, 1> && same<SIZE_MAXIMIZED, 2>);
 static_assert(same<PM_NOREMOVE, 0> && same<PM_REMOVE, 1> && same<PM_NOYIELD, 2>);
 static_assert(same<CS_VREDRAW, 0x1> && same<CS_HREDRAW, 0x2> && same<CS_OWNDC, 0x20> &&

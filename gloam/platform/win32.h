@@ -20,6 +20,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// GET_X_LPARAM and GET_Y_LPARAM.
+#include <windowsx.h>
 #else
 
 #include <cstdint>
@@ -120,7 +122,93 @@ typedef HICON HCURSOR;
 #define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
+#define WM_SYSCHAR 0x0106
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_RBUTTONDOWN 0x0204
+#define WM_RBUTTONUP 0x0205
+#define WM_MBUTTONDOWN 0x0207
+#define WM_MBUTTONUP 0x0208
+#define WM_MOUSEWHEEL 0x020A
+#define WM_MOUSEHWHEEL 0x020E
 #define WM_USER 0x0400
+
+// The wParam of the mouse messages: which buttons and modifier keys are down.
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
+#define MK_MBUTTON 0x0010
+
+// One notch of a mouse wheel, in the high word of WM_MOUSEWHEEL's wParam.
+#define WHEEL_DELTA 120
+#define GET_WHEEL_DELTA_WPARAM(w) ((short)HIWORD(w))
+#define GET_KEYSTATE_WPARAM(w) (LOWORD(w))
+// Client coordinates of the mouse messages, signed: a captured mouse may
+// report positions left of or above the window.
+#define GET_X_LPARAM(l) ((int)(short)LOWORD(l))
+#define GET_Y_LPARAM(l) ((int)(short)HIWORD(l))
+
+// Virtual-key codes: the wParam of WM_KEYDOWN and WM_KEYUP. Letters and
+// digits are their upper-case ASCII codes ('A'..'Z', '0'..'9').
+#define VK_BACK 0x08
+#define VK_TAB 0x09
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+#define VK_PAUSE 0x13
+#define VK_CAPITAL 0x14
+#define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_INSERT 0x2D
+#define VK_DELETE 0x2E
+#define VK_NUMPAD0 0x60
+#define VK_NUMPAD1 0x61
+#define VK_NUMPAD2 0x62
+#define VK_NUMPAD3 0x63
+#define VK_NUMPAD4 0x64
+#define VK_NUMPAD5 0x65
+#define VK_NUMPAD6 0x66
+#define VK_NUMPAD7 0x67
+#define VK_NUMPAD8 0x68
+#define VK_NUMPAD9 0x69
+#define VK_MULTIPLY 0x6A
+#define VK_ADD 0x6B
+#define VK_SUBTRACT 0x6D
+#define VK_DECIMAL 0x6E
+#define VK_DIVIDE 0x6F
+#define VK_F1 0x70
+#define VK_F2 0x71
+#define VK_F3 0x72
+#define VK_F4 0x73
+#define VK_F5 0x74
+#define VK_F6 0x75
+#define VK_F7 0x76
+#define VK_F8 0x77
+#define VK_F9 0x78
+#define VK_F10 0x79
+#define VK_F11 0x7A
+#define VK_F12 0x7B
+#define VK_LSHIFT 0xA0
+#define VK_RSHIFT 0xA1
+#define VK_LCONTROL 0xA2
+#define VK_RCONTROL 0xA3
+#define VK_LMENU 0xA4
+#define VK_RMENU 0xA5
+#define VK_OEM_PLUS 0xBB
+#define VK_OEM_COMMA 0xBC
+#define VK_OEM_MINUS 0xBD
+#define VK_OEM_PERIOD 0xBE
 
 // WM_SIZE kinds.
 #define SIZE_RESTORED 0
