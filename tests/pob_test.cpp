@@ -3,13 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <set>
 #include <sstream>
 #include <string>
 
+#if defined(__linux__)
+#include <sys/resource.h>
+#endif
+
+#include "gloam/meshio/primitives.h"
 #include "mesh_support.h"
 
 using namespace gloam;
@@ -77,7 +84,6 @@ TEST_F(PobFiles, ExampleLoadsAndSavesByteForByte) {
 
     ASSERT_TRUE(mesh->savePob(out.string().c_str()));
     EXPECT_EQ(fileText(out), example);
-    EXPECT_FALSE(fs::exists(dir / "out.pob.tmp"));
     EXPECT_FALSE(loadPob((dir / "missing.pob").string().c_str()));
     EXPECT_FALSE(loadPob(dir.string().c_str()));
 }
@@ -173,23 +179,35 @@ TEST_F(PobFiles, FailedSaveReturnsFalseAndKeepsTheOldFile) {
     ASSERT_TRUE(mesh);
     EXPECT_FALSE(mesh->savePob((dir / "no" / "such.pob").string().c_str()));
 
-    // A directory cannot be replaced by a file; it stays, and no temporary is left.
+    // A directory cannot be replaced by a file; it stays.
     fs::create_directory(dir / "folder.pob");
     EXPECT_FALSE(mesh->savePob((dir / "folder.pob").string().c_str()));
     EXPECT_TRUE(fs::is_directory(dir / "folder.pob"));
-    EXPECT_FALSE(fs::exists(dir / "folder.pob.tmp"));
 
-    // The temporary cannot be created: the existing file keeps its content.
+    // A file named like a temporary is neither reused nor removed.
     const fs::path file = dir / "kept.pob";
     std::ofstream(file, std::ios::binary) << "old";
-    fs::create_directory(dir / "kept.pob.tmp");
-    EXPECT_FALSE(mesh->savePob(file.string().c_str()));
+    std::ofstream(dir / "kept.pob.tmp", std::ios::binary) << "someone else's";
+#if defined(__linux__)
+    // The disk fills up halfway: the old file keeps its content.
+    const auto big = makeGrid(100, 100, 1.0f);
+    struct rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const struct rlimit small { 4096, limit.rlim_max };
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool saved = big->savePob(file.string().c_str());
+    setrlimit(RLIMIT_FSIZE, &limit);
+    EXPECT_FALSE(saved);
     EXPECT_EQ(fileText(file), "old");
-    EXPECT_TRUE(fs::is_directory(dir / "kept.pob.tmp"));
-
-    fs::remove(dir / "kept.pob.tmp");
+#endif
     EXPECT_TRUE(mesh->savePob(file.string().c_str()));
     EXPECT_EQ(fileText(file), example);
+    EXPECT_EQ(fileText(dir / "kept.pob.tmp"), "someone else's");
+    // Nothing else is left behind.
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"folder.pob", "kept.pob", "kept.pob.tmp"}));
 }
 
 }  // namespace

@@ -11,14 +11,7 @@
 #include <string>
 
 #include "gloam/geometry/large_array.h"
-
-#ifdef _WIN32
-#include <io.h>
-
-#include "gloam/platform/win32.h"
-#else
-#include <unistd.h>
-#endif
+#include "gloam/platform/files.h"
 
 namespace gloam {
 
@@ -297,26 +290,6 @@ char* put(char* q, float value) {
     return std::to_chars(q, q + floatRoom, value, std::chars_format::general, 6).ptr;
 }
 
-// Forces the file's data to the disk, so that the rename cannot publish a
-// file whose content a crash would still lose.
-bool flushToDisk(std::FILE* file) {
-    if (std::fflush(file) != 0) return false;
-#ifdef _WIN32
-    return _commit(_fileno(file)) == 0;
-#else
-    return fsync(fileno(file)) == 0;
-#endif
-}
-
-// std::rename does not replace an existing file on Windows.
-bool replaceFile(const std::string& from, const char* to) {
-#ifdef _WIN32
-    return MoveFileExA(from.c_str(), to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    return std::rename(from.c_str(), to) == 0;
-#endif
-}
-
 }  // namespace
 
 std::unique_ptr<Mesh> parsePob(std::string_view text) {
@@ -445,22 +418,11 @@ std::string formatPob(const Mesh& mesh) {
 
 bool Mesh::savePob(const char* fileName) const {
     if (!fileName || !*fileName) return false;
-    // Written beside the target so that the rename stays on one file system
-    // and replaces the target in one step.
-    const std::string temporary = std::string(fileName) + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) return false;
-    // The output buffers whole chunks itself; a second buffer would only copy.
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    Output out(chunkSize, file);
+    AtomicFile file(fileName);
+    if (!file.isOpen()) return false;
+    Output out(chunkSize, file.file());
     writeMesh(*this, out);
-    bool ok = out.flush() && flushToDisk(file);
-    ok = std::fclose(file) == 0 && ok;
-    if (ok && replaceFile(temporary, fileName)) return true;
-    // Only a file this call made is removed: "<name>.tmp" may be something
-    // else that merely stood in the way.
-    std::remove(temporary.c_str());
-    return false;
+    return out.flush() && file.commit();
 }
 
 }  // namespace gloam

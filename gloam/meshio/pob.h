@@ -33,8 +33,8 @@ std::unique_ptr<Mesh> parsePob(std::string_view text);
 
 // The file Mesh::savePob writes: the untransformed source positions and the
 // corner texture coordinates with six significant digits in %g notation, LF
-// line ends. Mesh::savePob writes it to "<fileName>.tmp" beside the target
-// first and renames that over the target only once all of it is on disk.
+// line ends. Mesh::savePob writes it through an AtomicFile: a new file
+// beside the target, renamed over it only once all of it is on disk.
 std::string formatPob(const Mesh& mesh);
 
 }  // namespace gloam

@@ -1,0 +1,72 @@
+#pragma once
+
+// Files as every reader and writer of the engine treats them: a failure says
+// which file, where in it and why; a write replaces the old file whole or not
+// at all.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace gloam {
+
+// Why a file could not be read or written. `line` and `column` (both from 1)
+// place the fault in a text file; they are 0 for faults that have no place
+// in the text (a file that cannot be opened, a binary header field).
+struct FileError {
+    std::string file;
+    std::int64_t line = 0;
+    std::int64_t column = 0;
+    std::string reason;
+
+    // "table.pob:3:14: expected a number", or "doorbands.bmp: 32 bits per
+    // pixel; ..." without a place; the file name is left out when empty.
+    std::string message() const;
+};
+
+// The text the C library gives for an errno value.
+std::string systemReason(int errorNumber);
+
+// Writes a file so that it appears complete or not at all. The bytes go to a
+// new temporary file beside the target (same folder, so the final rename
+// stays on one file system); commit() forces them to the disk and renames the
+// temporary over the target in one step. Until then, and whenever anything
+// fails, the old file is left as it was, and the temporary file is removed
+// when the writer goes out of scope uncommitted.
+class AtomicFile {
+public:
+    explicit AtomicFile(std::string target);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // False when the temporary could not be created; error() says why.
+    bool isOpen() const { return stream != nullptr; }
+    // The unbuffered stream to write to, or null when not open.
+    std::FILE* file() const { return stream; }
+    // Writes all of it, or records the failure; false once anything failed.
+    bool write(const void* data, std::size_t size);
+    // Makes the new content the target's; false, with the old file intact,
+    // when anything on the way failed.
+    bool commit();
+    // Why the last step failed, as "target: reason"; empty while all is well.
+    const FileError& error() const { return failure; }
+
+private:
+    bool fail(const char* what, int errorNumber);
+
+    std::string target;
+    std::string temporary;
+    std::FILE* stream = nullptr;
+    bool failed = false;
+    bool committed = false;
+    FileError failure;
+};
+
+// Writes `size` bytes to `fileName` through an AtomicFile. False, with the
+// reason in `error` and any old file untouched, when that fails.
+bool writeFileAtomically(const char* fileName, const void* data, std::size_t size,
+                         FileError& error);
+
+}  // namespace gloam
