@@ -206,7 +206,8 @@ TEST_F(PobFiles, FailedSaveReturnsFalseAndKeepsTheOldFile) {
     EXPECT_EQ(fileText(dir / "kept.pob.tmp"), "someone else's");
     // Nothing else is left behind.
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.insert(entry.path().filename().string());
     EXPECT_EQ(names, (std::set<std::string>{"folder.pob", "kept.pob", "kept.pob.tmp"}));
 }
 
