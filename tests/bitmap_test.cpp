@@ -191,4 +191,32 @@ TEST(ReadBitmap, ReadsTheWholeFileOrNothing) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(WriteBitmap, ReadsBackToTheSamePixelsAndFailsWithoutLeavingAFile) {
+    const auto dir = bitmaptest::scratchDirectory("bitmap_write_test");
+    const std::string path = (dir / "written.bmp").string();
+    // Odd width, so that every row is padded; distinct channels, so that a
+    // swapped pair or a flipped row shows.
+    constexpr std::int32_t width = 5, height = 3;
+    std::vector<std::uint8_t> rgb;
+    for (int i = 0; i < width * height; ++i) rgb.insert(rgb.end(), {std::uint8_t(i), 100, 200});
+    FileError error;
+    ASSERT_TRUE(writeBitmap(path.c_str(), rgb.data(), width, height, error)) << error.message();
+
+    Texture t;
+    ASSERT_TRUE(readBitmap(t, path.c_str(), false, false, false));
+    ASSERT_EQ(t.width, width);
+    ASSERT_EQ(t.height, height);
+    for (int i = 0; i < width * height; ++i) {
+        EXPECT_EQ(pixelAt(t, i % width, i / width), (Rgba{i, 100, 200, 255})) << i;
+    }
+
+    EXPECT_FALSE(
+        writeBitmap((dir / "no" / "such.bmp").string().c_str(), rgb.data(), width, height, error));
+    EXPECT_EQ(error.file, (dir / "no" / "such.bmp").string());
+    EXPECT_FALSE(writeBitmap(path.c_str(), rgb.data(), 0, height, error));
+    ASSERT_TRUE(readBitmap(t, path.c_str(), false, false, false));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "gloam/geometry/mesh.h"
+#include "gloam/platform/files.h"
 
 namespace gloam {
 
@@ -30,6 +31,14 @@ std::unique_ptr<Mesh> loadPob(const char* fileName);
 
 // The same, from the file's bytes in memory.
 std::unique_ptr<Mesh> parsePob(std::string_view text);
+
+// The same two, saying where and why when they fail: `error` gets the line
+// and column (from 1) of the first byte that does not fit the format and the
+// reason, so that error.message() reads "table.pob:3:14: expected a number"
+// or "table.pob:7:1: index 12 is outside 0..7". loadPob names the file in
+// error.file; parsePob leaves error.file as it is.
+std::unique_ptr<Mesh> loadPob(const char* fileName, FileError& error);
+std::unique_ptr<Mesh> parsePob(std::string_view text, FileError& error);
 
 // The file Mesh::savePob writes: the untransformed source positions and the
 // corner texture coordinates with six significant digits in %g notation, LF

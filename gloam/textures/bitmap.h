@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "gloam/platform/files.h"
 #include "gloam/textures/texture.h"
 
 namespace gloam {
@@ -44,5 +45,21 @@ inline constexpr std::int32_t maxBitmapDimension = 16384;
 // it never reads outside [data, data + size).
 bool decodeBitmap(Texture& texture, const std::uint8_t* data, std::size_t size, bool greyscale,
                   bool alphaFromGrey, bool flipRows);
+
+// The same, saying why when it fails: `error.reason` gets what is wrong,
+// such as "32 bits per pixel; only 24-bit uncompressed bitmaps are read"
+// (`error.file` is left as it is; a bitmap has no lines to point at).
+bool decodeBitmap(Texture& texture, const std::uint8_t* data, std::size_t size, bool greyscale,
+                  bool alphaFromGrey, bool flipRows, FileError& error);
+
+// Writes an uncompressed 24-bit bitmap, rows stored bottom-up, that
+// readBitmap reads back to the same pixels. `rgb` holds `height` rows of
+// `width` pixels, three bytes each (red, green, blue), bottom row first and
+// without padding: what glReadPixels gives for GL_RGB with a pack alignment
+// of 1. The file is written atomically (AtomicFile); false, with the reason
+// in `error` and any old file untouched, when that fails or a side lies
+// outside 1..maxBitmapDimension.
+bool writeBitmap(const char* fileName, const std::uint8_t* rgb, std::int32_t width,
+                 std::int32_t height, FileError& error);
 
 }  // namespace gloam

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "gloam/platform/files.h"
+
 namespace gloam {
 
 // One entry of the texture table: an RGBA image, four bytes per pixel, rows
@@ -37,6 +39,10 @@ extern std::int32_t textureCount;
 // be opened or read or is not such a bitmap. Needs no OpenGL.
 bool readBitmap(Texture& texture, const char* fileName, bool greyscale, bool alphaFromGrey,
                 bool flipRows);
+// The same, saying why when it fails: "doorbands.bmp: 32 bits per pixel;
+// only 24-bit uncompressed bitmaps are read" (error.message()).
+bool readBitmap(Texture& texture, const char* fileName, bool greyscale, bool alphaFromGrey,
+                bool flipRows, FileError& error);
 
 // Loads a bitmap into the entry `textureName` and uploads it under that
 // name. Returns the number of successful loads before this one, or -1 when
@@ -46,6 +52,9 @@ bool readBitmap(Texture& texture, const char* fileName, bool greyscale, bool alp
 // that name keeps whatever it last received.
 std::int32_t addTexture(const char* fileName, bool greyscale, bool alphaFromGrey,
                         std::int32_t textureName);
+// The same, saying why a load failed in `error`.
+std::int32_t addTexture(const char* fileName, bool greyscale, bool alphaFromGrey,
+                        std::int32_t textureName, FileError& error);
 
 // Specifies the entry's image to OpenGL under its name with the current
 // filter, building mipmaps unless the filter is FilterNearest. A filter value
