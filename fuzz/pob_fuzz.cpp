@@ -1,7 +1,10 @@
 // Feeds arbitrary bytes to the POB reader. Besides not crashing, whatever it
 // accepts must survive the writer: the written file parses to the same mesh
 // (up to the writer's six significant digits), and writing that mesh again
-// gives the same bytes.
+// gives the same bytes. The diagnostic form must accept exactly what the
+// plain one accepts, and every rejection must come with a reason and a line
+// and column that lie inside the input (the end of the file included).
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -46,11 +49,36 @@ void expectSameMesh(const Mesh& a, const Mesh& b) {
     }
 }
 
+// True when line:column names a byte of `text`, or the end of a line or of
+// the text.
+bool placeInside(std::string_view text, std::int64_t line, std::int64_t column) {
+    if (line < 1 || column < 1) return false;
+    std::size_t lineStart = 0;
+    for (std::int64_t l = 1; l < line; ++l) {
+        const std::size_t lf = text.find('\n', lineStart);
+        if (lf == std::string_view::npos) return false;
+        lineStart = lf + 1;
+    }
+    const std::size_t lineEnd = std::min(text.find('\n', lineStart), text.size());
+    return std::uint64_t(column - 1) <= lineEnd - lineStart;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto parsed = parsePob(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (!parsed) return 0;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const auto parsed = parsePob(text);
+    FileError error{"in.pob", 0, 0, ""};
+    const auto diagnosed = parsePob(text, error);
+    if (!parsed != !diagnosed) fail("the two forms disagree", -1);
+    if (error.file != "in.pob") fail("file name changed", -1);
+    if (!parsed) {
+        if (error.reason.empty()) fail("rejected without a reason", -1);
+        if (!placeInside(text, error.line, error.column)) fail("place outside the input", -1);
+        return 0;
+    }
+    if (!error.reason.empty() || error.line != 0) fail("accepted with a fault", -1);
+    if (formatPob(*diagnosed) != formatPob(*parsed)) fail("the two forms read differently", -1);
     const std::string written = formatPob(*parsed);
     const auto reread = parsePob(written);
     if (!reread) fail("written file rejected", -1);

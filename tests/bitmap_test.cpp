@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -110,35 +111,48 @@ TEST(BitmapLayout, RowsArePlacedByStorageOrderAndFlipAfterPaddingAndGaps) {
     }
 }
 
-TEST(BitmapLayout, MalformedHeadersAreRejected) {
+TEST(BitmapLayout, MalformedHeadersAreRejectedWithTheirReason) {
     const auto valid = bitmapFile(4, 2, numbered(4, 2));
     const std::uint32_t size = std::uint32_t(valid.size());
     // Planes and bits per pixel share a word.
     const std::uint32_t oneBy24 = 1 | 24 << 16;
+    const std::string only24 = "; only 24-bit uncompressed bitmaps are read";
+    const std::string rows =
+        ": a bitmap has 1..16384 rows (a negative height stores them top-down)";
+    const std::string inside = " lies inside the headers, which end at ";
+    const std::string ends = "the file ends before its pixels do: they need ";
     const struct {
-        const char* what;
         std::function<void(Bytes&)> change;
+        std::string reason;
     } cases[] = {
-        {"signature BA", [](Bytes& b) { b[1] = 'A'; }},
-        {"info header of 39 bytes", [](Bytes& b) { putU32(b, 14, 39); }},
-        {"info header running into the pixels", [](Bytes& b) { putU32(b, 14, 41); }},
-        {"info header of 4 GiB", [](Bytes& b) { putU32(b, 14, 0xFFFFFFFF); }},
-        {"two planes", [=](Bytes& b) { putU32(b, 26, oneBy24 + 1); }},
-        {"8 bits per pixel", [](Bytes& b) { putU32(b, 26, 1 | 8 << 16); }},
-        {"32 bits per pixel", [](Bytes& b) { putU32(b, 26, 1 | 32 << 16); }},
-        {"bit fields", [](Bytes& b) { putU32(b, 30, 3); }},
-        {"width 0", [](Bytes& b) { putU32(b, 18, 0); }},
-        {"width -4", [](Bytes& b) { putU32(b, 18, std::uint32_t(-4)); }},
-        {"height 0", [](Bytes& b) { putU32(b, 22, 0); }},
-        {"height INT32_MIN", [](Bytes& b) { putU32(b, 22, 0x80000000u); }},
-        {"largest image with no data for it",
-         [](Bytes& b) {
+        {[](Bytes& b) { b[1] = 'A'; }, "not a bitmap: it does not start with BM"},
+        {[](Bytes& b) { putU32(b, 14, 39); },
+         "info header of 39 bytes; only bitmaps with an info header of 40 bytes or more are read"},
+        {[](Bytes& b) { putU32(b, 14, 41); }, "pixel data offset 54" + inside + "55"},
+        {[](Bytes& b) { putU32(b, 14, 0xFFFFFFFF); },
+         "pixel data offset 54" + inside + "4294967309"},
+        {[=](Bytes& b) { putU32(b, 26, oneBy24 + 1); }, "2 colour planes; a bitmap has 1"},
+        {[](Bytes& b) { putU32(b, 26, 1 | 8 << 16); }, "8 bits per pixel" + only24},
+        {[](Bytes& b) { putU32(b, 26, 1 | 32 << 16); }, "32 bits per pixel" + only24},
+        {[](Bytes& b) { putU32(b, 30, 3); }, "compressed (method 3)" + only24},
+        {[](Bytes& b) { putU32(b, 18, 0); }, "width 0 is outside 1..16384"},
+        {[](Bytes& b) { putU32(b, 18, std::uint32_t(-4)); }, "width -4 is outside 1..16384"},
+        {[](Bytes& b) { putU32(b, 22, 0); }, "height 0" + rows},
+        {[](Bytes& b) { putU32(b, 22, 0x80000000u); }, "height -2147483648" + rows},
+        {[](Bytes& b) { putU32(b, 22, std::uint32_t(-16385)); }, "height -16385" + rows},
+        {[](Bytes& b) {
              putU32(b, 18, maxBitmapDimension);
              putU32(b, 22, maxBitmapDimension);
-         }},
-        {"offset inside the headers", [](Bytes& b) { putU32(b, 10, 40); }},
-        {"offset past the end", [size](Bytes& b) { putU32(b, 10, size + 1); }},
-        {"offset of 4 GiB", [](Bytes& b) { putU32(b, 10, 0xFFFFFFFF); }},
+         },
+         ends + "805306368 bytes from offset 54, the file has 78"},
+        {[](Bytes& b) { putU32(b, 10, 40); }, "pixel data offset 40" + inside + "54"},
+        {[size](Bytes& b) { putU32(b, 10, size + 1); },
+         ends + "24 bytes from offset 79, the file has 78"},
+        {[](Bytes& b) { putU32(b, 10, 0xFFFFFFFF); },
+         ends + "24 bytes from offset 4294967295, the file has 78"},
+        {[](Bytes& b) { b.resize(53); },
+         "the file is too short for a bitmap's headers (53 of 54 bytes)"},
+        {[](Bytes& b) { b.clear(); }, "the file is empty"},
     };
     for (const auto& c : cases) {
         Bytes file = valid;
@@ -147,9 +161,12 @@ TEST(BitmapLayout, MalformedHeadersAreRejected) {
         t.pixels = std::make_unique<std::uint8_t[]>(4);
         t.width = t.height = 1;
         t.name = 42;
-        EXPECT_FALSE(decode(t, file)) << c.what;
-        EXPECT_TRUE(t.pixels == nullptr && t.width == 0 && t.height == 0) << c.what;
-        EXPECT_EQ(t.name, 42) << c.what;
+        EXPECT_FALSE(decode(t, file)) << c.reason;
+        EXPECT_TRUE(t.pixels == nullptr && t.width == 0 && t.height == 0) << c.reason;
+        EXPECT_EQ(t.name, 42) << c.reason;
+        FileError error{"doorbands.bmp", 0, 0, ""};
+        EXPECT_FALSE(decodeBitmap(t, file.data(), file.size(), false, false, false, error));
+        EXPECT_EQ(error.message(), "doorbands.bmp: " + c.reason);
     }
     Texture t;
     EXPECT_TRUE(decode(t, valid));
@@ -188,6 +205,28 @@ TEST(ReadBitmap, ReadsTheWholeFileOrNothing) {
     EXPECT_TRUE(t.pixels == nullptr && t.width == 0 && t.height == 0);
     EXPECT_FALSE(readBitmap(t, dir.string().c_str(), false, false, false));
     EXPECT_FALSE(readBitmap(t, nullptr, false, false, false));
+
+    // The file form names the file and gives the system's reason.
+    FileError error;
+    const std::string missing = (dir / "missing.bmp").string();
+    EXPECT_FALSE(readBitmap(t, missing.c_str(), false, false, false, error));
+    EXPECT_EQ(error.message(), missing + ": cannot open: " + systemReason(ENOENT));
+    EXPECT_FALSE(readBitmap(t, dir.string().c_str(), false, false, false, error));
+    EXPECT_EQ(error.message().rfind(dir.string() + ": cannot ", 0), 0u) << error.message();
+    ASSERT_TRUE(readBitmap(t, path.c_str(), false, false, true, error));
+    expectRows(t, 5, 3, true);
+    EXPECT_EQ(error.reason, "");
+
+    // A load into the table says why it failed, and a good one still counts.
+    const std::int32_t before = textureCount;
+    EXPECT_EQ(addTexture(path.c_str(), false, false, textureTableSize, error), -1);
+    EXPECT_EQ(error.message(), path + ": texture name 128 is outside 0..127");
+    EXPECT_EQ(addTexture(missing.c_str(), false, false, 3, error), -1);
+    EXPECT_EQ(error.message(), missing + ": cannot open: " + systemReason(ENOENT));
+    EXPECT_EQ(addTexture(path.c_str(), false, false, 3, error), before);
+    EXPECT_EQ(textureTable[3].width, 5);
+    textureTable[3] = Texture{};
+    textureCount = before;
     std::filesystem::remove_all(dir);
 }
 

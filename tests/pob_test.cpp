@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
@@ -86,6 +87,21 @@ TEST_F(PobFiles, ExampleLoadsAndSavesByteForByte) {
     EXPECT_EQ(fileText(out), example);
     EXPECT_FALSE(loadPob((dir / "missing.pob").string().c_str()));
     EXPECT_FALSE(loadPob(dir.string().c_str()));
+
+    // The file form names the file, and the system's reason when it cannot
+    // be read at all.
+    FileError error;
+    EXPECT_TRUE(loadPob(in.string().c_str(), error));
+    std::ofstream(in, std::ios::binary) << replaced(example, "0 1 2", "0 1 3");
+    EXPECT_FALSE(loadPob(in.string().c_str(), error));
+    EXPECT_EQ(error.message(), in.string() + ":9:5: index 3 is outside 0..2");
+    const std::string missing = (dir / "missing.pob").string();
+    EXPECT_FALSE(loadPob(missing.c_str(), error));
+    EXPECT_EQ(error.message(), missing + ": cannot open: " + systemReason(ENOENT));
+    EXPECT_FALSE(loadPob(dir.string().c_str(), error));
+    EXPECT_EQ(error.message().rfind(dir.string() + ": cannot ", 0), 0u) << error.message();
+    EXPECT_FALSE(loadPob(nullptr, error));
+    EXPECT_EQ(error.message(), "no file name");
 }
 
 TEST(Pob, LayoutVariantsReadAsTheSameMesh) {
@@ -110,36 +126,62 @@ TEST(Pob, LayoutVariantsReadAsTheSameMesh) {
     EXPECT_POSITION(points->vertices()[0], 1.0f, 2.0f, 3.0f);
 }
 
-TEST(Pob, RejectsWhatDoesNotFollowTheFormat) {
+// Each rejection with the place and reason the diagnostic form gives: the
+// place is the first byte that does not fit.
+TEST(Pob, RejectsWhatDoesNotFollowTheFormatSayingWhereAndWhy) {
     const std::string counts = "3 1\n";
+    const std::string eol = "expected the line end right after the ";
+    const std::string stray = "unexpected '.' in a ";
     const std::pair<std::string, std::string> cases[] = {
-        {"empty", ""},
-        {"lower-case header", replaced(example, "POBFILE", "pobfile")},
-        {"space after header", replaced(example, "POBFILE", "POBFILE ")},
-        {"byte-order mark", "\xEF\xBB\xBF" + example},
-        {"space after counts", replaced(example, counts, "3 1 \n")},
-        {"lone CR after counts", replaced(example, counts, "3 1\r")},
-        {"space after last vertex", replaced(example, "0 0 100\n", "0 0 100 \n")},
-        {"space after last index", replaced(example, "0 1 2\n", "0 1 2 \n")},
-        {"80-character comment", replaced(example, "#Vertex Definitions", std::string(61, '#'))},
-        {"negative count", replaced(example, counts, "-3 1\n")},
-        {"count beyond int", replaced(example, counts, "3 4294967297\n")},
-        {"short file", example.substr(0, example.size() - 3)},
-        {"non-numeric coordinate", replaced(example, "100 0 0", "100 zero 0")},
-        {"two points", replaced(example, "100 0 0", "1.5.5 0")},
-        {"glued sign", replaced(example, "100 0 0", "100 0-0")},
-        {"float overflow", replaced(example, "100 0 0", "1e39 0 0")},
-        {"float underflow", replaced(example, "100 0 0", "1e-50 0 0")},
-        {"double sign", replaced(example, "100 0 0", "+-100 0 0")},
-        {"spelled infinity", replaced(example, "100 0 0", "infinity 0 0")},
-        {"fractional index", replaced(example, "0 1 2", "0 1.0 2")},
-        {"index too large", replaced(example, "0 1 2", "0 1 3")},
-        {"negative index", replaced(example, "0 1 2", "0 -1 2")},
-        {"trailing comment", example + "#end\n"},
-        {"huge counts", replaced(example, counts, "2147483647 2147483647\n")},
-        {"counts beyond the file", replaced(example, counts, "100 1\n")},
+        {"", "1:1: the file is empty; a POB file starts with the line POBFILE"},
+        {replaced(example, "POBFILE", "POBFIle"), "1:6: the first line must be exactly POBFILE"},
+        {replaced(example, "POBFILE", "POBFILE "),
+         "1:8: expected the line end right after POBFILE"},
+        {"\xEF\xBB\xBF" + example,
+         "1:1: the file starts with a byte-order mark; save it as plain text without one"},
+        {replaced(example, counts, "3 1 \n"), "3:4: " + eol + "triangle count"},
+        {replaced(example, counts, "3 1\r"), "3:4: " + eol + "triangle count"},
+        {replaced(example, "0 0 100\n", "0 0 100 \n"), "7:8: " + eol + "last vertex"},
+        {replaced(example, "0 1 2\n", "0 1 2 \n"), "9:6: " + eol + "last triangle"},
+        {replaced(example, "#Vertex Definitions", std::string(61, '#')),
+         "4:80: comment line longer than 79 characters"},
+        {replaced(example, counts, "-3 1\n"), "3:1: vertex count -3 is negative"},
+        {replaced(example, counts, "3\t-1\n"), "3:3: triangle count -1 is negative"},
+        {replaced(example, counts, "3 4294967297\n"),
+         "3:3: number out of the range of a 32-bit integer"},
+        {example.substr(0, example.size() - 3),
+         "11:10: expected a number, found the end of the file"},
+        {replaced(example, "100 0 0", "100 zero 0"), "6:5: expected a number"},
+        {replaced(example, "100 0 0", "1.5.5 0"), "6:4: " + stray + "number"},
+        {replaced(example, "100 0 0", "100 0-0"), "6:6: unexpected '-' in a number"},
+        {replaced(example, "100 0 0", "0 0 1e39"), "6:5: number out of the range of a float"},
+        {replaced(example, "100 0 0", "1e-50 0 0"), "6:1: number out of the range of a float"},
+        {replaced(example, "100 0 0", "+-100 0 0"), "6:2: expected a number"},
+        {replaced(example, "100 0 0", "infinity 0 0"), "6:4: unexpected 'i' in a number"},
+        {replaced(example, "0 1 2", "0 1.0 2"), "9:4: " + stray + "whole number"},
+        {replaced(example, "0 1 2", "0 1 x"), "9:5: expected a whole number"},
+        {replaced(example, "0 1 2", "0 1 3"), "9:5: index 3 is outside 0..2"},
+        {replaced(example, "0 1 2", "0 -1 2"), "9:3: index -1 is outside 0..2"},
+        {"POBFILE\n#\n0 1\n#\n#\n 0 0 0\n#\n0 0 0 0 0 0\n",
+         "6:2: index 0 refers to a vertex, but there are none"},
+        {"POBFILE\n#\n0 0\n#\n", "5:1: the file ends where a comment line was expected"},
+        {example + "#end\n",
+         "12:1: text after the last texture coordinate: the counts announce no more"},
+        {replaced(example, counts, "2147483647 2147483647\n"),
+         "3:1: the counts 2147483647 and 2147483647 need more numbers than the rest of the file "
+         "holds"},
+        {replaced(replaced(example, counts, "100 1\n"), "\n", "\r\n"),
+         "3:1: the counts 100 and 1 need more numbers than the rest of the file holds"},
     };
-    for (const auto& [name, text] : cases) EXPECT_FALSE(parsePob(text)) << name;
+    for (const auto& [text, message] : cases) {
+        EXPECT_FALSE(parsePob(text)) << message;
+        FileError error{"table.pob", 0, 0, ""};
+        EXPECT_FALSE(parsePob(text, error));
+        EXPECT_EQ(error.message(), "table.pob:" + message);
+    }
+    FileError error{"", 7, 7, "stale"};
+    EXPECT_TRUE(parsePob(example, error));
+    EXPECT_EQ(error.message(), "");
 }
 
 TEST_F(PobFiles, SaveWritesSourceGeometryRoundedToSixDigits) {

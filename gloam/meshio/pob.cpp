@@ -1,6 +1,7 @@
 #include "gloam/meshio/pob.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -31,20 +32,77 @@ constexpr std::ptrdiff_t maxCommentLength = 79;
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Why a parse stopped. Each names something the user can find and fix at
+// the place the parse stopped.
+enum class Fault {
+    Empty,
+    ByteOrderMark,
+    Header,
+    HeaderLineEnd,
+    LongComment,
+    MissingComment,
+    EndOfFile,
+    NotANumber,
+    NotAWholeNumber,
+    StrayCharacter,
+    IntegerRange,
+    FloatRange,
+    NegativeCount,
+    CountsBeyondFile,
+    CountsLineEnd,
+    VerticesLineEnd,
+    TrianglesLineEnd,
+    IndexOutside,
+    TrailingText,
+};
+
+// The plain reader's report: nothing is kept, so the compiler drops every
+// trace of the diagnosis from its loops.
+struct NoReport {
+    bool operator()(const char*, Fault, std::int64_t = 0, std::int64_t = 0) { return false; }
+};
+
+// The diagnostic reader's report: where the parse stopped, why, and up to
+// two numbers for the message. Turned into text only once, at the end.
+struct Report {
+    const char* at = nullptr;
+    Fault fault = Fault::Empty;
+    std::int64_t first = 0, second = 0;
+
+    bool operator()(const char* where, Fault why, std::int64_t a = 0, std::int64_t b = 0) {
+        at = where;
+        fault = why;
+        first = a;
+        second = b;
+        return false;
+    }
+};
+
 // One pass over the file's bytes. Every read either advances past what it
-// accepted or reports failure, after which the parse is abandoned.
+// accepted or reports failure, after which the parse is abandoned. Every
+// failure goes through `fail`, which notes where and why for the report.
+template <class Fail>
 class Cursor {
 public:
-    explicit Cursor(std::string_view text) : p(text.data()), end(text.data() + text.size()) {}
+    Cursor(std::string_view text, Fail& report)
+        : p(text.data()), end(text.data() + text.size()), fail(report) {}
 
     std::ptrdiff_t remaining() const { return end - p; }
+    const char* at() const { return p; }
 
-    bool literal(std::string_view s) {
-        if (remaining() < std::ptrdiff_t(s.size()) || std::memcmp(p, s.data(), s.size()) != 0) {
-            return false;
+    // The first line, failing at the first byte that differs.
+    bool firstLine() {
+        const std::size_t n = std::min(header.size(), std::size_t(end - p));
+        const char* differs = std::mismatch(p, p + n, header.data()).first;
+        if (differs - p == std::ptrdiff_t(header.size())) {
+            p = differs;
+            return lineEnd() || fail(p, Fault::HeaderLineEnd);
         }
-        p += s.size();
-        return true;
+        if (p == end) return fail(p, Fault::Empty);
+        if (remaining() >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
+            return fail(p, Fault::ByteOrderMark);
+        }
+        return fail(differs, Fault::Header);
     }
 
     // LF, or CRLF, which a text-mode read on Windows turns into one LF.
@@ -68,7 +126,7 @@ public:
                              : static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
         const char* stop = lf ? lf : end;
         const char* textEnd = lf && stop > p && stop[-1] == '\r' ? stop - 1 : stop;
-        if (textEnd - p > maxCommentLength) return false;
+        if (textEnd - p > maxCommentLength) return fail(p + maxCommentLength, Fault::LongComment);
         p = lf ? lf + 1 : end;
         return true;
     }
@@ -79,33 +137,35 @@ public:
     // one character is taken in its place, the comment line's first, and
     // the rest of that line is skipped. So a blank comment line after an
     // empty section takes the line after it along.
-    bool sectionEnd(bool afterNumber) {
+    bool sectionEnd(bool afterNumber, Fault noLineEnd) {
         if (afterNumber) {
-            if (!lineEnd()) return false;
+            if (!lineEnd()) return fail(p, noLineEnd);
         } else if (!lineEnd()) {
-            if (p == end) return false;
+            if (p == end) return fail(p, Fault::MissingComment);
             ++p;
         }
         return skipComment();
     }
 
     bool readInt(std::int32_t& value) {
-        if (!skipSpace()) return false;
+        if (!skipSpace()) return fail(p, Fault::EndOfFile);
         const char* q = p;
         // from_chars takes a minus sign but not a plus sign.
-        if (*q == '+' && (++q == end || !isDigit(*q))) return false;
+        if (*q == '+' && (++q == end || !isDigit(*q))) return fail(q, Fault::NotAWholeNumber);
         const auto [stop, error] = std::from_chars(q, end, value);
-        if (error != std::errc() || !tokenEndsAt(stop)) return false;
+        if (error == std::errc::result_out_of_range) return fail(p, Fault::IntegerRange);
+        if (error != std::errc()) return fail(q + (*q == '-'), Fault::NotAWholeNumber);
+        if (!tokenEndsAt(stop)) return fail(stop, Fault::StrayCharacter, 1);
         p = stop;
         return true;
     }
 
     bool readFloat(float& value) {
-        if (!skipSpace()) return false;
+        if (!skipSpace()) return fail(p, Fault::EndOfFile);
         const char* q = p;
         const bool negative = *q == '-';
         if (*q == '-' || *q == '+') ++q;
-        if (q == end) return false;
+        if (q == end) return fail(q, Fault::EndOfFile);
         float magnitude = 0.0f;
         const char* stop = nullptr;
         // Whole numbers of up to seven digits (texture coordinates 0 and 1,
@@ -140,7 +200,8 @@ public:
             // Out of range either way (overflow, or underflow to zero) is
             // rejected: the writer never produces such a number.
             const auto result = std::from_chars(q, end, magnitude, std::chars_format::general);
-            if (result.ec != std::errc()) return false;
+            if (result.ec == std::errc::result_out_of_range) return fail(p, Fault::FloatRange);
+            if (result.ec != std::errc()) return fail(q, Fault::NotANumber);
             stop = result.ptr;
         } else if (startsWith(q, "inf")) {
             magnitude = std::numeric_limits<float>::infinity();
@@ -149,15 +210,15 @@ public:
             magnitude = std::numeric_limits<float>::quiet_NaN();
             stop = q + 3;
         } else {
-            return false;
+            return fail(q, Fault::NotANumber);
         }
-        if (!tokenEndsAt(stop)) return false;
+        if (!tokenEndsAt(stop)) return fail(stop, Fault::StrayCharacter, 0);
         value = negative ? -magnitude : magnitude;
         p = stop;
         return true;
     }
 
-    bool onlySpaceLeft() { return !skipSpace(); }
+    bool onlySpaceLeft() { return !skipSpace() || fail(p, Fault::TrailingText); }
 
 private:
     // False when nothing but white space is left.
@@ -177,7 +238,151 @@ private:
 
     const char* p;
     const char* end;
+    Fail& fail;
 };
+
+// The start of the token that holds `at`.
+const char* tokenStart(std::string_view text, const char* at) {
+    while (at > text.data() && !isSpace(at[-1])) --at;
+    return at;
+}
+
+std::string describeByte(char c) {
+    if (c > ' ' && c < 127) return std::string("'") + c + "'";
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", unsigned(static_cast<unsigned char>(c)));
+    return std::string("byte ") + hex;
+}
+
+std::string reasonFor(const Report& report) {
+    using std::to_string;
+    switch (report.fault) {
+        case Fault::Empty:
+            return "the file is empty; a POB file starts with the line POBFILE";
+        case Fault::ByteOrderMark:
+            return "the file starts with a byte-order mark; save it as plain text without one";
+        case Fault::Header:
+            return "the first line must be exactly POBFILE";
+        case Fault::HeaderLineEnd:
+            return "expected the line end right after POBFILE";
+        case Fault::LongComment:
+            return "comment line longer than 79 characters";
+        case Fault::MissingComment:
+            return "the file ends where a comment line was expected";
+        case Fault::EndOfFile:
+            return "expected a number, found the end of the file";
+        case Fault::NotANumber:
+            return "expected a number";
+        case Fault::NotAWholeNumber:
+            return "expected a whole number";
+        case Fault::StrayCharacter:
+            return "unexpected " + describeByte(*report.at) + " in " +
+                   (report.first ? "a whole number" : "a number");
+        case Fault::IntegerRange:
+            return "number out of the range of a 32-bit integer";
+        case Fault::FloatRange:
+            return "number out of the range of a float";
+        case Fault::NegativeCount:
+            return std::string(report.second ? "triangle" : "vertex") + " count " +
+                   to_string(report.first) + " is negative";
+        case Fault::CountsBeyondFile:
+            return "the counts " + to_string(report.first) + " and " + to_string(report.second) +
+                   " need more numbers than the rest of the file holds";
+        case Fault::CountsLineEnd:
+            return "expected the line end right after the triangle count";
+        case Fault::VerticesLineEnd:
+            return "expected the line end right after the last vertex";
+        case Fault::TrianglesLineEnd:
+            return "expected the line end right after the last triangle";
+        case Fault::IndexOutside:
+            if (report.second == 0) {
+                return "index " + to_string(report.first) +
+                       " refers to a vertex, but there are none";
+            }
+            return "index " + to_string(report.first) + " is outside 0.." +
+                   to_string(report.second - 1);
+        case Fault::TrailingText:
+            return "text after the last texture coordinate: the counts announce no more";
+    }
+    return "not a valid POB file";
+}
+
+// The reader proper, shared by both forms. With NoReport it is the plain
+// reader; with Report the same steps also say where and why they stopped.
+template <class Fail>
+std::unique_ptr<Mesh> parse(std::string_view text, Fail& fail) {
+    Cursor<Fail> in(text, fail);
+    if (!in.firstLine() || !in.skipComment()) return nullptr;
+
+    std::int32_t vertexCount = 0, triangleCount = 0;
+    if (!in.readInt(vertexCount)) return nullptr;
+    const char* countsAt = tokenStart(text, in.at());
+    if (vertexCount < 0) {
+        fail(countsAt, Fault::NegativeCount, vertexCount, 0);
+        return nullptr;
+    }
+    if (!in.readInt(triangleCount)) return nullptr;
+    if (triangleCount < 0) {
+        fail(tokenStart(text, in.at()), Fault::NegativeCount, triangleCount, 1);
+        return nullptr;
+    }
+    if (!in.lineEnd()) {
+        fail(in.at(), Fault::CountsLineEnd);
+        return nullptr;
+    }
+    // Each number takes at least one character and one separator, so the
+    // counts are checked against what is left before anything is allocated.
+    const std::int64_t numbers = 3 * std::int64_t(vertexCount) + 9 * std::int64_t(triangleCount);
+    if (numbers > 0 && 2 * numbers - 1 > in.remaining()) {
+        fail(countsAt, Fault::CountsBeyondFile, vertexCount, triangleCount);
+        return nullptr;
+    }
+    if (!in.skipComment()) return nullptr;
+
+    // Read straight into the arrays the mesh takes over: copying a large
+    // mesh's arrays costs about as much as parsing them. The vertices are
+    // default-constructed, as every reader's are; the other two arrays are
+    // written in full before they are used.
+    auto vertices = makeLargeArray<Vertex>(std::size_t(vertexCount));
+    for (std::int32_t i = 0; i < vertexCount; ++i) {
+        Vertex& v = vertices[i];
+        if (!in.readFloat(v.x) || !in.readFloat(v.y) || !in.readFloat(v.z)) return nullptr;
+    }
+    if (!in.sectionEnd(vertexCount > 0, Fault::VerticesLineEnd)) return nullptr;
+
+    auto triangles = makeLargeArrayForOverwrite<Triangle>(std::size_t(triangleCount));
+    for (std::int32_t k = 0; k < triangleCount; ++k) {
+        for (std::int32_t& index : triangles[k]) {
+            if (!in.readInt(index)) return nullptr;
+            if (index < 0 || index >= vertexCount) {
+                fail(tokenStart(text, in.at()), Fault::IndexOutside, index, vertexCount);
+                return nullptr;
+            }
+        }
+    }
+    if (!in.sectionEnd(triangleCount > 0, Fault::TrianglesLineEnd)) return nullptr;
+
+    auto uvs = makeLargeArray<TriangleUV>(std::size_t(triangleCount));
+    for (std::int32_t k = 0; k < triangleCount; ++k) {
+        for (TexCoord& corner : uvs[k]) {
+            if (!in.readFloat(corner.tu) || !in.readFloat(corner.tv)) return nullptr;
+        }
+    }
+    // Further numbers would mean the counts are wrong.
+    if (!in.onlySpaceLeft()) return nullptr;
+    return std::make_unique<Mesh>(vertexCount, std::move(vertices), triangleCount,
+                                  std::move(triangles), std::move(uvs));
+}
+
+// Line and column (from 1, in bytes) of `at`, counted only once a parse has
+// failed so that reading never pays for it.
+void place(std::string_view text, const char* at, FileError& error) {
+    const std::string_view before(text.data(), std::size_t(at - text.data()));
+    const std::size_t lastLineEnd = before.rfind('\n');
+    error.line = 1 + std::count(before.begin(), before.end(), '\n');
+    error.column = std::int64_t(
+        lastLineEnd == std::string_view::npos ? before.size() + 1 : before.size() - lastLineEnd);
+}
 
 // A file's bytes. The buffer is not zero-filled: for a large file that
 // costs a good part of the reading time, and only the bytes read are used.
@@ -188,16 +393,21 @@ struct FileBytes {
     std::string_view text() const { return {data.get(), size}; }
 };
 
-// The file's bytes, or false when it cannot be opened or read to its end.
-bool readFile(const char* fileName, FileBytes& bytes) {
+// The file's bytes, or false, with the system's reason in `reason`, when it
+// cannot be opened or read to its end.
+bool readFile(const char* fileName, FileBytes& bytes, std::string& reason) {
     std::FILE* file = std::fopen(fileName, "rb");
-    if (!file) return false;
+    if (!file) {
+        reason = "cannot open: " + systemReason(errno);
+        return false;
+    }
     // The size the file reports is trusted only once a first read has shown
     // that it is a readable file (a directory reports a huge one); one byte
     // more than the size lets the second read see the end of the file.
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
     bool ok = std::fseek(file, 0, SEEK_SET) == 0;
+    if (!ok) reason = "cannot read: " + systemReason(errno);
     std::size_t capacity = 1 << 16, used = 0;
     auto data = makeLargeArrayForOverwrite<char>(capacity);
     while (ok) {
@@ -206,6 +416,7 @@ bool readFile(const char* fileName, FileBytes& bytes) {
         used += got;
         if (got < wanted) {
             ok = !std::ferror(file);
+            if (!ok) reason = "cannot read: " + systemReason(errno);
             break;
         }
         capacity = std::max(capacity * 2, size >= 0 ? std::size_t(size) + 1 : 0);
@@ -293,55 +504,39 @@ char* put(char* q, float value) {
 }  // namespace
 
 std::unique_ptr<Mesh> parsePob(std::string_view text) {
-    Cursor in(text);
-    if (!in.literal(header) || !in.lineEnd() || !in.skipComment()) return nullptr;
+    NoReport quiet;
+    return parse(text, quiet);
+}
 
-    std::int32_t vertexCount = 0, triangleCount = 0;
-    if (!in.readInt(vertexCount) || !in.readInt(triangleCount) || vertexCount < 0 ||
-        triangleCount < 0 || !in.lineEnd()) {
-        return nullptr;
+std::unique_ptr<Mesh> parsePob(std::string_view text, FileError& error) {
+    Report report;
+    auto mesh = parse(text, report);
+    if (mesh) {
+        error.line = error.column = 0;
+        error.reason.clear();
+    } else {
+        place(text, report.at, error);
+        error.reason = reasonFor(report);
     }
-    // Each number takes at least one character and one separator, so the
-    // counts are checked against what is left before anything is allocated.
-    const std::int64_t numbers = 3 * std::int64_t(vertexCount) + 9 * std::int64_t(triangleCount);
-    if (numbers > 0 && 2 * numbers - 1 > in.remaining()) return nullptr;
-    if (!in.skipComment()) return nullptr;
-
-    // Read straight into the arrays the mesh takes over: copying a large
-    // mesh's arrays costs about as much as parsing them. The vertices are
-    // default-constructed, as every reader's are; the other two arrays are
-    // written in full before they are used.
-    auto vertices = makeLargeArray<Vertex>(std::size_t(vertexCount));
-    for (std::int32_t i = 0; i < vertexCount; ++i) {
-        Vertex& v = vertices[i];
-        if (!in.readFloat(v.x) || !in.readFloat(v.y) || !in.readFloat(v.z)) return nullptr;
-    }
-    if (!in.sectionEnd(vertexCount > 0)) return nullptr;
-
-    auto triangles = makeLargeArrayForOverwrite<Triangle>(std::size_t(triangleCount));
-    for (std::int32_t k = 0; k < triangleCount; ++k) {
-        for (std::int32_t& index : triangles[k]) {
-            if (!in.readInt(index) || index < 0 || index >= vertexCount) return nullptr;
-        }
-    }
-    if (!in.sectionEnd(triangleCount > 0)) return nullptr;
-
-    auto uvs = makeLargeArray<TriangleUV>(std::size_t(triangleCount));
-    for (std::int32_t k = 0; k < triangleCount; ++k) {
-        for (TexCoord& corner : uvs[k]) {
-            if (!in.readFloat(corner.tu) || !in.readFloat(corner.tv)) return nullptr;
-        }
-    }
-    // Further numbers would mean the counts are wrong.
-    if (!in.onlySpaceLeft()) return nullptr;
-    return std::make_unique<Mesh>(vertexCount, std::move(vertices), triangleCount,
-                                  std::move(triangles), std::move(uvs));
+    return mesh;
 }
 
 std::unique_ptr<Mesh> loadPob(const char* fileName) {
     FileBytes bytes;
-    if (!fileName || !readFile(fileName, bytes)) return nullptr;
+    std::string reason;
+    if (!fileName || !readFile(fileName, bytes, reason)) return nullptr;
     return parsePob(bytes.text());
+}
+
+std::unique_ptr<Mesh> loadPob(const char* fileName, FileError& error) {
+    error = FileError{fileName ? fileName : "", 0, 0, ""};
+    if (!fileName) {
+        error.reason = "no file name";
+        return nullptr;
+    }
+    FileBytes bytes;
+    if (!readFile(fileName, bytes, error.reason)) return nullptr;
+    return parsePob(bytes.text(), error);
 }
 
 namespace {

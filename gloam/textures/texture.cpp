@@ -1,5 +1,7 @@
 #include "gloam/textures/texture.h"
 
+#include <string>
+
 #include "gloam/platform/gl.h"
 
 namespace gloam {
@@ -22,6 +24,22 @@ std::int32_t addTexture(const char* fileName, bool greyscale, bool alphaFromGrey
     Texture& entry = textureTable[textureName];
     entry = Texture{};
     if (!readBitmap(entry, fileName, greyscale, alphaFromGrey, false)) return -1;
+    entry.name = textureName;
+    uploadTexture(entry);
+    return textureCount++;
+}
+
+std::int32_t addTexture(const char* fileName, bool greyscale, bool alphaFromGrey,
+                        std::int32_t textureName, FileError& error) {
+    if (textureName < 0 || textureName >= textureTableSize) {
+        error = FileError{fileName != nullptr ? fileName : "", 0, 0,
+                          "texture name " + std::to_string(textureName) + " is outside 0.." +
+                              std::to_string(textureTableSize - 1)};
+        return -1;
+    }
+    Texture& entry = textureTable[textureName];
+    entry = Texture{};
+    if (!readBitmap(entry, fileName, greyscale, alphaFromGrey, false, error)) return -1;
     entry.name = textureName;
     uploadTexture(entry);
     return textureCount++;
