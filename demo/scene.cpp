@@ -40,7 +40,7 @@ void reportAssetFailure(const char* fileName, const char* kind) {
                              (fileOpens(fileName) ? std::string("it is not a valid ") + kind
                                                   : std::string("the file cannot be opened")) +
                              " (looked for in the working directory).";
-    MessageBoxA(nullptr, text.c_str(), "Error", MB_OK);
+    reportError(text.c_str());
 }
 
 }  // namespace
@@ -105,7 +105,7 @@ bool DemoScene::setUp() {
     return true;
 }
 
-void DemoScene::frame() {
+void DemoScene::frame(const FrameInfo&) {
     theRenderer.beginFrame();
     animation.advance();
     const SceneAnimation& a = animation;
@@ -128,16 +128,13 @@ void DemoScene::frame() {
         theRenderer.submit(mesh, mesh->texture());
     }
     theRenderer.flushFlat(0.0f, 0.0f, 0.0f, shadowAlpha);
-
-    theRenderer.swapBuffers();
-    theRenderer.pumpMessages();
 }
 
-std::int32_t runScene() {
-    const auto scene = std::make_unique<DemoScene>();
-    if (!scene->setUp()) return sceneFailed;
-    while (theRenderer.isRunning()) scene->frame();
-    return sceneFinished;
+bool DemoScene::message(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_KEYDOWN || wParam != VK_ESCAPE) return false;
+    // What Windows itself does when the close button is clicked.
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    return true;
 }
 
 }  // namespace gloam
