@@ -164,11 +164,13 @@ TEST_F(Scene, MissingOrBrokenAssetIsReportedByNameAndNoFrameRuns) {
         const char* brokenTable;
         const char* named;
         const char* why;
+        bool missing;
     };
     for (const Case& c :
-         {Case{"wethrdwood.bmp", nullptr, "\"wethrdwood.bmp\"", "cannot be opened"},
-          Case{"table.pob", nullptr, "\"table.pob\"", "cannot be opened"},
-          Case{"", "POBFILE\n#\n3 1\n#\n0 0 0\n", "\"table.pob\"", "not a valid POB mesh file"}}) {
+         {Case{"wethrdwood.bmp", nullptr, "\"wethrdwood.bmp\"", "cannot be opened", true},
+          Case{"table.pob", nullptr, "\"table.pob\"", "cannot be opened", true},
+          Case{"", "POBFILE\n#\n3 1\n#\n0 0 0\n", "\"table.pob\"", "not a valid POB mesh file",
+               false}}) {
         fakeplatform::reset();
         fakegl::reset();
         // A scratch copy of the assets, less one.
@@ -192,6 +194,7 @@ TEST_F(Scene, MissingOrBrokenAssetIsReportedByNameAndNoFrameRuns) {
         const std::string text = boxes[0].textArg(1);
         EXPECT_NE(text.find(c.named), std::string::npos) << text;
         EXPECT_NE(text.find(c.why), std::string::npos) << text;
+        EXPECT_EQ(text.find("looked for in /") != std::string::npos, c.missing) << text;
         EXPECT_STREQ(boxes[0].textArg(2), "Error");
         std::filesystem::current_path(previous);
         std::filesystem::remove_all(dir);
