@@ -105,13 +105,13 @@ std::optional<int> answerCommandLine(const CommandLine& line, std::string_view p
     if (line.help) {
         std::fputs(usageText(program, operands).c_str(), stdout);
         std::fflush(stdout);
-        return 0;
+        return exitSuccess;
     }
     if (!line.mistake.empty()) {
         const std::string name(program);
         std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", name.c_str(), line.mistake.c_str(),
                      name.c_str());
-        return 2;
+        return exitUsage;
     }
     return std::nullopt;
 }

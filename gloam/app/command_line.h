@@ -19,6 +19,13 @@
 
 namespace gloam {
 
+// The exit codes of the engine's programs: a normal end (the window was
+// closed, or the frames asked for were drawn); a failure the user has been
+// told about; a command line that could not be understood.
+inline constexpr int exitSuccess = 0;
+inline constexpr int exitFailure = 1;
+inline constexpr int exitUsage = 2;
+
 // What runApp does beyond opening the window and running the scene.
 struct RunOptions {
     // --frames N: after frame N has been presented, the program ends exactly
@@ -51,8 +58,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, std::siz
 std::string usageText(std::string_view program, std::string_view operands = {});
 
 // Answers a command line that asks for no run: prints the usage on standard
-// output and returns 0 for --help, prints the mistake on standard error and
-// returns 2 for a mistake. Returns nothing when the program should run.
+// output and returns exitSuccess for --help, prints the mistake on standard
+// error and returns exitUsage for a mistake. Returns nothing when the
+// program should run.
 std::optional<int> answerCommandLine(const CommandLine& line, std::string_view program,
                                      std::string_view operands = {});
 

@@ -27,13 +27,6 @@
 
 namespace gloam {
 
-// The program's exit codes: a normal end (the window was closed, or the
-// frames asked for were drawn); a failure the user has been told about; a
-// command line that could not be understood.
-inline constexpr int exitSuccess = 0;
-inline constexpr int exitFailure = 1;
-inline constexpr int exitUsage = 2;
-
 // Where a frame stands in the run.
 struct FrameInfo {
     std::int64_t number = 0;    // 1 for the first frame of the run
@@ -63,9 +56,10 @@ public:
     // WM_CHAR, WM_MOUSEMOVE, WM_[LRM]BUTTONDOWN/UP (GET_X_LPARAM and
     // GET_Y_LPARAM give the client position, wParam the MK_ buttons held),
     // WM_MOUSEWHEEL (GET_WHEEL_DELTA_WPARAM: 120 a notch, positive away from
-    // the user). Return true when the scene has handled the message. When it
-    // has not, runApp handles F12 (a screenshot) and the rest goes to
-    // DefWindowProcA, which keeps the system's keys, such as Alt+F4, working.
+    // the user; its lParam is in screen coordinates, as on Windows). Return
+    // true when the scene has handled the message. When it has not, runApp
+    // handles F12 (a screenshot) and the rest goes to DefWindowProcA, which
+    // keeps the system's keys, such as Alt+F4, working.
     // To end the program as the close button does, send the window WM_CLOSE.
     virtual bool message(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
@@ -82,9 +76,10 @@ struct AppSettings {
 };
 
 // Runs `scene` in a new window until the window is closed, or as `options`
-// ask (--frames, --screenshot), and returns the program's exit code:
-// exitSuccess, or exitFailure after the window, the scene's setUp or the
-// screenshot failed (each reported). One run at a time, on one thread.
+// ask (--frames, --screenshot; their files are the program's own business),
+// and returns the program's exit code: exitSuccess, or exitFailure after the
+// window, the scene's setUp or the screenshot failed (each reported). One
+// run at a time, on one thread.
 int runApp(Scene& scene, const AppSettings& settings, const RunOptions& options = {});
 
 // The same, taking the options from main()'s arguments: --help prints the
