@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "gloam/app/command_line.h"
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -24,12 +26,12 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
-    // WinMain reads no argument, so the quoting that Windows keeps in the
-    // command line is not rebuilt.
+    // Windows keeps the command line as one string, quoted where an argument
+    // needs it, and WinMain splits it again by Windows' rules.
     std::string commandLine;
     for (int i = 1; i < argc; ++i) {
         if (i > 1) commandLine += ' ';
-        commandLine += argv[i];
+        commandLine += gloam::quoteArgument(argv[i]);
     }
     return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWDEFAULT);
 }

@@ -1,6 +1,7 @@
 #include "demo/scene.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "gloam/meshio/pob.h"
@@ -33,14 +34,24 @@ bool fileOpens(const char* fileName) {
     return true;
 }
 
-// Tells the user which asset failed and why, in the program's one way of
-// reporting: a modal box captioned "Error".
+std::string workingDirectory() {
+    std::error_code error;
+    const std::filesystem::path directory = std::filesystem::current_path(error);
+    return error ? std::string("the working directory") : directory.string();
+}
+
+// Tells the user which asset failed and why. A missing file is nearly always
+// a program started from the wrong folder, so that case says where it looked
+// and where to start from instead.
 void reportAssetFailure(const char* fileName, const char* kind) {
-    const std::string text = std::string("Cannot load \"") + fileName + "\": " +
-                             (fileOpens(fileName) ? std::string("it is not a valid ") + kind
-                                                  : std::string("the file cannot be opened")) +
-                             " (looked for in the working directory).";
-    MessageBoxA(nullptr, text.c_str(), "Error", MB_OK);
+    std::string text = std::string("Cannot load \"") + fileName + "\": ";
+    if (fileOpens(fileName)) {
+        text += std::string("it is not a valid ") + kind + ".";
+    } else {
+        text += "the file cannot be opened (looked for in " + workingDirectory() +
+                "). Start the demo from the assets folder, or with scripts/demo.";
+    }
+    reportError(text.c_str());
 }
 
 }  // namespace
@@ -105,7 +116,7 @@ bool DemoScene::setUp() {
     return true;
 }
 
-void DemoScene::frame() {
+void DemoScene::frame(const FrameInfo&) {
     theRenderer.beginFrame();
     animation.advance();
     const SceneAnimation& a = animation;
@@ -128,16 +139,13 @@ void DemoScene::frame() {
         theRenderer.submit(mesh, mesh->texture());
     }
     theRenderer.flushFlat(0.0f, 0.0f, 0.0f, shadowAlpha);
-
-    theRenderer.swapBuffers();
-    theRenderer.pumpMessages();
 }
 
-std::int32_t runScene() {
-    const auto scene = std::make_unique<DemoScene>();
-    if (!scene->setUp()) return sceneFailed;
-    while (theRenderer.isRunning()) scene->frame();
-    return sceneFinished;
+bool DemoScene::message(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_KEYDOWN || wParam != VK_ESCAPE) return false;
+    // What Windows itself does when the close button is clicked.
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    return true;
 }
 
 }  // namespace gloam

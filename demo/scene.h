@@ -3,19 +3,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "gloam/app/run.h"
 #include "gloam/geometry/light.h"
 #include "gloam/geometry/mesh.h"
 
 namespace gloam {
-
-// What runScene returns: the loop ended because the window was closed, or the
-// scene could not be set up (the user has been told why) and never ran.
-constexpr std::int32_t sceneFinished = 1;
-constexpr std::int32_t sceneFailed = -1;
-
-// Sets up the demo scene from the working directory's assets and renders
-// frames through theRenderer until the window is closed.
-std::int32_t runScene();
 
 // Loads the three textures under the names the scene's meshes use. False,
 // after telling the user which file failed and why, when one cannot be read.
@@ -36,21 +28,25 @@ struct SceneAnimation {
     void advance();
 };
 
-// The scene's meshes, lights and animation. runScene owns one; tests drive it
-// a frame at a time.
-class DemoScene {
+// The scene's meshes, lights and animation, run by runApp; tests drive it a
+// frame at a time.
+class DemoScene : public Scene {
 public:
     DemoScene();
     // The light list points into the object itself.
     DemoScene(const DemoScene&) = delete;
     DemoScene& operator=(const DemoScene&) = delete;
 
-    // Loads the assets and places everything. False, after telling the user
-    // which file failed and why, when an asset cannot be loaded.
-    bool setUp();
-    // One frame after the loop's running check: animate, draw the lit meshes,
-    // then their shadows, present, and handle the window's messages.
-    void frame();
+    // Loads the assets from the working directory and places everything.
+    // False, after telling the user which file failed and why, when an asset
+    // cannot be loaded.
+    bool setUp() override;
+    // Animates by one step, whatever the time, then draws the lit meshes and
+    // their shadows.
+    void frame(const FrameInfo& time) override;
+    // Escape closes the window the way its close button does; no other key
+    // or button does anything.
+    bool message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
     SceneAnimation animation;
     std::unique_ptr<Mesh> tableMesh;

@@ -29,4 +29,4 @@ ensure_packages() {
 # Xlib and Mesa's GL and GLU for the program, and a virtual X server and zlib
 # (for the pictures they write) for the tests that open a window.
 BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev git
-                libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth zlib1g-dev)
+                libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth zlib1g-dev pkg-config)

@@ -1,5 +1,6 @@
 #include "gloam/app/app.h"
 
+#include "gloam/app/input.h"
 #include "gloam/render/renderer.h"
 
 namespace gloam {
@@ -86,10 +87,14 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             EndPaint(window, &paintRecord);
             return 0;
         case WM_CLOSE:
-            // The window stays until WinMain has let go of its context.
+            // The window stays until runApp has let go of its context.
             PostQuitMessage(0);
             return 0;
         default:
+            if (detail::isInputMessage(message) &&
+                detail::offerInput(window, message, wParam, lParam)) {
+                return 0;
+            }
             return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 // The program's one window: its class, its creation with an OpenGL pixel
-// format, and its procedure. WinMain (declared with the platform's names)
-// builds the program on these.
+// format, and its procedure. runApp (gloam/app/run.h) builds a program on
+// these; most programs need nothing else from here.
 
 #include "gloam/platform/win32.h"
 
@@ -24,7 +24,8 @@ extern PAINTSTRUCT paintRecord;
 HWND createAppWindow(const char* title, int x, int y, int width, int height);
 
 // Keeps the viewport equal to the client area, validates on paint, and turns
-// a close request into the quit message that ends the frame loop.
+// a close request into the quit message that ends the frame loop. Keyboard
+// and mouse messages go to the scene that runApp runs, if any.
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // What a paint draws: nothing, because the frame loop redraws continuously.

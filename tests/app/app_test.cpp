@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "demo/scene.h"
+#include "gloam/app/run.h"
 #include "gloam/platform/standin.h"
 #include "gloam/render/renderer.h"
+#include "gloam/textures/bitmap.h"
 #include "tests/fakegl/fake_gl.h"
 #include "tests/fakeplatform/fake_platform.h"
 
@@ -45,9 +50,7 @@ protected:
     void SetUp() override {
         previous = std::filesystem::current_path();
         std::filesystem::current_path(GLOAM_ASSET_DIR);
-        fakeplatform::reset();
-        fakegl::reset();
-        appInstance = nullptr;
+        freshProcess();
         paintRecord = PAINTSTRUCT{};
         viewportWidth = 0;
         viewportHeight = 0;
@@ -60,6 +63,11 @@ protected:
     void TearDown() override { std::filesystem::current_path(previous); }
 
     int runProgram() { return WinMain(nullptr, nullptr, noArguments, SW_SHOWNORMAL); }
+    void freshProcess() {
+        fakeplatform::reset();
+        fakegl::reset();
+        appInstance = nullptr;
+    }
 
     // The program's window, with the paint it posted while being created
     // already handled; the logs start after it.
@@ -147,9 +155,7 @@ TEST_F(App, EachStartUpFailureIsShownThenTheProgramEndsWithExitCodeOne) {
                  {Fn::SetPixelFormat, "SetPixelFormat() failed"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        fakeplatform::reset();
-        fakegl::reset();
-        appInstance = nullptr;
+        freshProcess();
         fakeplatform::script().failing.set(std::size_t(c.failing));
         EXPECT_EQ(runProgram(), 1);
         // The box is the last thing the program does: no context, no
@@ -269,6 +275,130 @@ TEST_F(App, SceneThatCannotLoadItsAssetsStillTearsDownAndExitsWithOne) {
                    win::DestroyWindow(window)}),
               "");
     EXPECT_EQ(standin::findWindow(window), nullptr);
+}
+
+// Records what runApp hands it, and in given frames posts messages to its
+// own window as the window system would. Handles key presses except F12.
+class ProbeScene : public Scene {
+public:
+    void frame(const FrameInfo& time) override {
+        frames.push_back(time);
+        theRenderer.beginFrame();
+        for (const auto& [number, m] : toPost)
+            if (number == time.number)
+                PostMessageA(theRenderer.window, m.message, m.wParam, m.lParam);
+    }
+    bool message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
+        received.push_back(win::DefWindowProcA(window, message, wParam, lParam));
+        return message == WM_KEYDOWN && wParam != VK_F12;
+    }
+    std::vector<FrameInfo> frames;
+    std::vector<std::pair<std::int64_t, MSG>> toPost;
+    std::vector<Call> received;
+};
+
+const AppSettings probeWindow{"Probe", 1024, 768, SW_SHOWNORMAL};
+
+TEST_F(App, FramesOptionEndsTheRunAfterThatFrameTheWayTheCloseButtonDoes) {
+    ProbeScene scene;
+    EXPECT_EQ(runApp(scene, probeWindow, {3, "", {}}), exitSuccess);
+    ASSERT_EQ(scene.frames.size(), 3u);
+    EXPECT_EQ(scene.frames[2].number, 3);
+    EXPECT_EQ(scene.frames[0].seconds, 0.0);
+    EXPECT_NEAR(scene.frames[2].seconds, scene.frames[1].seconds + scene.frames[2].deltaSeconds,
+                1e-9);
+    HWND window = theRenderer.window;
+    HDC dc = theRenderer.deviceContext;
+    auto ending = fakeplatform::callsTo(
+        {Fn::SwapBuffers, Fn::PostMessageA, Fn::PostQuitMessage, Fn::DestroyWindow});
+    while (!ending.empty() && ending.front().fn != Fn::SwapBuffers) ending.erase(ending.begin());
+    EXPECT_EQ(fakeplatform::differences(
+                  ending, {win::SwapBuffers(dc), win::SwapBuffers(dc), win::SwapBuffers(dc),
+                           win::PostMessageA(window, WM_CLOSE, 0, 0), win::PostQuitMessage(0),
+                           win::DestroyWindow(window)}),
+              "");
+}
+
+TEST_F(App, InputReachesTheSceneAsTheWindowGotItAndWhatItLeavesGoesToTheDefault) {
+    ProbeScene scene;
+    scene.toPost = {{1, {nullptr, WM_KEYDOWN, 'A', 0x001E0001, 0, {}}},
+                    {1, {nullptr, WM_KEYUP, VK_LEFT, LPARAM(0xC14B0001), 0, {}}},
+                    {1, {nullptr, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(-5, 300), 0, {}}},
+                    {1, {nullptr, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 99, 0, {}}},
+                    {1, {nullptr, WM_USER, 1, 2, 0, {}}}};
+    EXPECT_EQ(runApp(scene, probeWindow, {2, "", {}}), exitSuccess);
+
+    std::vector<Call> input, defaulted, seen;
+    for (const auto& [frame, m] : scene.toPost) {
+        const Call c = win::DefWindowProcA(theRenderer.window, m.message, m.wParam, m.lParam);
+        if (m.message != WM_USER) input.push_back(c);
+        if (m.message != WM_KEYDOWN) defaulted.push_back(c);
+    }
+    EXPECT_EQ(fakeplatform::differences(scene.received, input), "");
+    // Creation and teardown bring the default procedure only messages below these.
+    for (const Call& c : fakeplatform::callsTo({Fn::DefWindowProcA}))
+        if (c.arg(1) >= WM_KEYDOWN) seen.push_back(c);
+    EXPECT_EQ(fakeplatform::differences(seen, defaulted), "");
+}
+
+TEST_F(App, ScreenshotsAreTheClientAreaReadBackAndF12TakesTheNextFreeName) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("run_test_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+    std::ofstream("screenshot-0001.bmp") << "taken";
+
+    // One picture per press: the repeat of a held key takes none.
+    ProbeScene scene;
+    scene.toPost = {{1, {nullptr, WM_KEYDOWN, VK_F12, 0x00580001, 0, {}}},
+                    {2, {nullptr, WM_KEYDOWN, VK_F12, 0x40580001, 0, {}}},
+                    {3, {nullptr, WM_KEYDOWN, VK_F12, 0x00580001, 0, {}}}};
+    EXPECT_EQ(runApp(scene, probeWindow, {4, "last.bmp", {}}), exitSuccess);
+    EXPECT_TRUE(std::filesystem::exists("screenshot-0003.bmp"));
+    EXPECT_FALSE(std::filesystem::exists("screenshot-0004.bmp"));
+    Texture last;
+    ASSERT_TRUE(readBitmap(last, "last.bmp", false, false, false));
+    EXPECT_EQ(std::pair(last.width, last.height), std::pair(clientWidth, clientHeight));
+    // Two presses and the last frame of the --frames run, each read packed.
+    EXPECT_EQ(fakegl::count(fakegl::Fn::glReadPixels), 3u);
+    const auto& calls = fakegl::calls();
+    const auto read = std::find_if(calls.rbegin(), calls.rend(), [](const fakegl::Call& c) {
+        return c.fn == fakegl::Fn::glReadPixels;
+    });
+    ASSERT_NE(read + 1, calls.rend());
+    EXPECT_EQ(read[0], gl::glReadPixels(0, 0, clientWidth, clientHeight, GL_RGB, GL_UNSIGNED_BYTE,
+                                        const_cast<void*>(read->pointerArg(6))));
+    EXPECT_EQ(read[1], gl::glPixelStorei(GL_PACK_ALIGNMENT, 1));
+
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(App, DemoAnswersItsCommandLineWithoutAWindowAndFailsWhenItsScreenshotDoes) {
+    char help[] = "--help", stray[] = "--frames 2 stray";
+    char unwritable[] = "--frames 1 --screenshot \"no such folder/frame.bmp\"";
+    EXPECT_EQ(WinMain(nullptr, nullptr, help, SW_SHOWNORMAL), 0);
+    EXPECT_EQ(WinMain(nullptr, nullptr, stray, SW_SHOWNORMAL), 2);
+    EXPECT_EQ(fakeplatform::count(Fn::CreateWindowExA), 0u);
+    EXPECT_EQ(WinMain(nullptr, nullptr, unwritable, SW_SHOWNORMAL), 1);
+    EXPECT_EQ(fakeplatform::count(Fn::SwapBuffers), 1u);
+}
+
+TEST_F(App, DemoClosesOnEscapeAsOnTheCloseButtonAndReadsNoOtherKey) {
+    HWND window = openWindow();
+    DemoScene scene;
+    for (const auto& [message, key] : {std::pair<UINT, WPARAM>{WM_KEYDOWN, VK_SPACE},
+                                       {WM_KEYDOWN, 'Q'},
+                                       {WM_KEYUP, VK_ESCAPE},
+                                       {WM_LBUTTONDOWN, MK_LBUTTON}})
+        EXPECT_FALSE(scene.message(window, message, key, 1)) << message << " " << key;
+    EXPECT_TRUE(callsSinceMark().empty());
+    EXPECT_TRUE(scene.message(window, WM_KEYDOWN, VK_ESCAPE, 0x00010001));
+    EXPECT_EQ(
+        fakeplatform::differences(
+            callsSinceMark(), {win::SendMessageA(window, WM_CLOSE, 0, 0), win::PostQuitMessage(0)}),
+        "");
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "gloam/textures/texture.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/picture.h"
 
@@ -47,7 +48,8 @@ constexpr auto exitLimit = 30s;
 // its output and pictures afterwards.
 class DemoRun {
 public:
-    DemoRun(const std::string& name, const std::string& omitted, bool withDisplay)
+    DemoRun(const std::string& name, const std::string& omitted, bool withDisplay,
+            const std::vector<std::string>& arguments = {})
         : folder_(fs::path(E2E_OUTPUT_DIR) / name) {
         fs::remove_all(folder_);
         fs::create_directories(folder_ / "work");
@@ -59,7 +61,9 @@ public:
             xvfb_.emplace(folder_);
             x_.emplace(xvfb_->display());
         }
-        program_.emplace(programCommand, withDisplay ? xvfb_->display() : "", folder_ / "work",
+        std::vector<std::string> command = programCommand;
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        program_.emplace(command, withDisplay ? xvfb_->display() : "", folder_ / "work",
                          folder_ / "stdout.txt", folder_ / "stderr.txt");
     }
 
@@ -220,6 +224,28 @@ TEST_F(DemoProgram, WithoutADisplayEndsWithExitOneAndSaysWhy) {
     EXPECT_TRUE(exit->exited && exit->code == 1) << exit->describe();
     EXPECT_NE(run.standardError().find("CreateWindow() failed"), std::string::npos)
         << run.standardError();
+}
+
+TEST_F(DemoProgram, FramesAndScreenshotGiveTheSamePictureOfThatFrameOnEveryRun) {
+    std::string pictures[2];
+    for (std::string& picture : pictures) {
+        DemoRun run("frames", "", true, {"--frames", "101", "--screenshot", "frame.bmp"});
+        const auto exit = run.waitForExit(startLimit);
+        ASSERT_TRUE(exit && exit->exited && exit->code == 0) << run.state();
+        picture = readFile(run.folder() / "work" / "frame.bmp");
+        ASSERT_GT(picture.size(), 54u);
+    }
+    EXPECT_TRUE(pictures[0] == pictures[1]) << "frame 101 differs between two runs";
+    gloam::Texture bitmap;
+    ASSERT_TRUE(gloam::readBitmap(
+        bitmap, (fs::path(E2E_OUTPUT_DIR) / "frames/work/frame.bmp").c_str(), false, false, true));
+    Image image{bitmap.width, bitmap.height, {}};
+    for (int i = 0; i < bitmap.width * bitmap.height; ++i)
+        image.pixels.push_back(
+            {bitmap.pixels[4 * i], bitmap.pixels[4 * i + 1], bitmap.pixels[4 * i + 2]});
+    const Reading reading = readFrame(image);
+    EXPECT_EQ(reading.frame, 101) << reading.describe();
+    EXPECT_GT(reading.agreement, 0.995) << reading.describe();
 }
 
 }  // namespace

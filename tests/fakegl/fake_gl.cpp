@@ -90,7 +90,8 @@ constexpr Name enumNames[] = {FAKEGL_NAME(GL_POLYGON),
                               FAKEGL_NAME(GL_TEXTURE_MIN_FILTER),
                               FAKEGL_NAME(GL_TEXTURE_WRAP_S),
                               FAKEGL_NAME(GL_TEXTURE_WRAP_T),
-                              FAKEGL_NAME(GL_REPEAT)};
+                              FAKEGL_NAME(GL_REPEAT),
+                              FAKEGL_NAME(GL_PACK_ALIGNMENT)};
 
 constexpr Name blendNames[] = {{GL_ZERO, "GL_ZERO"}, {GL_ONE, "GL_ONE"}};
 constexpr Name maskNames[] = {

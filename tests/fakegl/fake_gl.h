@@ -48,7 +48,11 @@
     X(void, glLineWidth, (GLfloat a), (a), 4, fl(a))                                              \
     X(void, glLoadIdentity, (), (), 0)                                                            \
     X(void, glMatrixMode, (GLenum a), (a), 4, en(a))                                              \
+    X(void, glPixelStorei, (GLenum a, GLint b), (a, b), 8, en(a), in(b))                          \
     X(void, glPointSize, (GLfloat a), (a), 4, fl(a))                                              \
+    X(void, glReadPixels,                                                                         \
+      (GLint a, GLint b, GLsizei c, GLsizei d, GLenum e, GLenum f, GLvoid * g),                   \
+      (a, b, c, d, e, f, g), 28, in(a), in(b), in(c), in(d), en(e), en(f), pt(g))                 \
     X(void, glShadeModel, (GLenum a), (a), 4, en(a))                                              \
     X(void, glTexCoord3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12, fl(a), fl(b), fl(c))  \
     X(void, glTexEnvf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12, en(a), en(b), fl(c))       \

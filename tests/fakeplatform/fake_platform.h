@@ -104,7 +104,7 @@ enum class Kind : std::uint8_t {
 
 struct Call {
     static constexpr std::size_t maxArgs = 12;
-    static constexpr std::size_t textCapacity = 112;
+    static constexpr std::size_t textCapacity = 240;
 
     Fn fn{};
     std::uint8_t argCount = 0;
