@@ -1,6 +1,5 @@
 #include "demo/scene.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -8,6 +7,7 @@
 #include "gloam/meshio/primitives.h"
 #include "gloam/platform/win32.h"
 #include "gloam/render/renderer.h"
+#include "gloam/textures/texture.h"
 
 namespace gloam {
 
@@ -27,11 +27,9 @@ constexpr const char* tableFile = "table.pob";
 // Black at this alpha darkens what lies under a shadow to a fifth.
 constexpr float shadowAlpha = 0.8f;
 
-bool fileOpens(const char* fileName) {
-    std::FILE* file = std::fopen(fileName, "rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
-    return true;
+bool fileExists(const char* fileName) {
+    std::error_code error;
+    return std::filesystem::exists(fileName, error);
 }
 
 std::string workingDirectory() {
@@ -40,16 +38,15 @@ std::string workingDirectory() {
     return error ? std::string("the working directory") : directory.string();
 }
 
-// Tells the user which asset failed and why. A missing file is nearly always
-// a program started from the wrong folder, so that case says where it looked
-// and where to start from instead.
-void reportAssetFailure(const char* fileName, const char* kind) {
-    std::string text = std::string("Cannot load \"") + fileName + "\": ";
-    if (fileOpens(fileName)) {
-        text += std::string("it is not a valid ") + kind + ".";
-    } else {
-        text += "the file cannot be opened (looked for in " + workingDirectory() +
-                "). Start the demo from the assets folder, or with scripts/demo.";
+// Tells the user which asset failed and why, in the readers' own words
+// ("table.pob:7:1: index 12 is outside 0..7"). A missing file is nearly
+// always a program started from the wrong folder, so that case also says
+// where it looked and where to start from instead.
+void reportAssetFailure(const FileError& error) {
+    std::string text = "Cannot load the demo's assets: " + error.message() + ".";
+    if (!fileExists(error.file.c_str())) {
+        text += " (looked for in " + workingDirectory() +
+                ") Start the demo from the assets folder, or with scripts/demo.";
     }
     reportError(text.c_str());
 }
@@ -60,7 +57,12 @@ bool loadSceneTextures() {
     for (const SceneTexture& texture : {boxTexture, floorTexture, tableTexture}) {
         if (theRenderer.loadTexture(texture.fileName, texture.expectedSize, texture.expectedSize,
                                     texture.name) < 0) {
-            reportAssetFailure(texture.fileName, "uncompressed 24-bit bitmap");
+            // Read once more, only to learn why: the load itself keeps the
+            // renderer's one way of loading.
+            Texture probe;
+            FileError error;
+            readBitmap(probe, texture.fileName, false, false, false, error);
+            reportAssetFailure(error);
             return false;
         }
     }
@@ -90,9 +92,10 @@ DemoScene::DemoScene()
 
 bool DemoScene::setUp() {
     if (!loadSceneTextures()) return false;
-    tableMesh = loadPob(tableFile);
+    FileError error;
+    tableMesh = loadPob(tableFile, error);
     if (tableMesh == nullptr) {
-        reportAssetFailure(tableFile, "POB mesh file");
+        reportAssetFailure(error);
         return false;
     }
     // The two wall grids the scene once built are left out: the frame never

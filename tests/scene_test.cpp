@@ -167,10 +167,9 @@ TEST_F(Scene, MissingOrBrokenAssetIsReportedByNameAndNoFrameRuns) {
         bool missing;
     };
     for (const Case& c :
-         {Case{"wethrdwood.bmp", nullptr, "\"wethrdwood.bmp\"", "cannot be opened", true},
-          Case{"table.pob", nullptr, "\"table.pob\"", "cannot be opened", true},
-          Case{"", "POBFILE\n#\n3 1\n#\n0 0 0\n", "\"table.pob\"", "not a valid POB mesh file",
-               false}}) {
+         {Case{"wethrdwood.bmp", nullptr, "wethrdwood.bmp: cannot open", "No such file", true},
+          Case{"table.pob", nullptr, "table.pob: cannot open", "No such file", true},
+          Case{"", "POBFILE\n#\n3 1\n#\n0 0 0\n", "table.pob:3:1", "need more numbers", false}}) {
         fakeplatform::reset();
         fakegl::reset();
         // A scratch copy of the assets, less one.
