@@ -17,6 +17,14 @@ std::uint64_t nogl::callCount() { return calls; }
 
 extern "C" {
 
+// The renderer's array path.
+void GLAPIENTRY glColorPointer(GLint, GLenum, GLsizei, const GLvoid*) { ++calls; }
+void GLAPIENTRY glDisableClientState(GLenum) { ++calls; }
+void GLAPIENTRY glDrawArrays(GLenum, GLint, GLsizei) { ++calls; }
+void GLAPIENTRY glEnableClientState(GLenum) { ++calls; }
+void GLAPIENTRY glTexCoordPointer(GLint, GLenum, GLsizei, const GLvoid*) { ++calls; }
+void GLAPIENTRY glVertexPointer(GLint, GLenum, GLsizei, const GLvoid*) { ++calls; }
+
 void GLAPIENTRY glAlphaFunc(GLenum, GLclampf) { ++calls; }
 void GLAPIENTRY glBegin(GLenum) { ++calls; }
 void GLAPIENTRY glBindTexture(GLenum, GLuint) { ++calls; }
