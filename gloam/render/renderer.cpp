@@ -81,14 +81,21 @@ void Renderer::submit(Mesh* mesh, std::int32_t textureName) {
 }
 
 void Renderer::flushTextured() {
-    for (std::int32_t i = 0; i < queueCount; ++i) drawMeshTextured(meshQueue[i], textureQueue[i]);
+    if (drawPath == DrawArrays)
+        flushTexturedArrays();
+    else
+        for (std::int32_t i = 0; i < queueCount; ++i)
+            drawMeshTextured(meshQueue[i], textureQueue[i]);
     queueCount = 0;
     glFinish();
 }
 
 void Renderer::flushFlat(float red, float green, float blue, float alpha) {
-    for (std::int32_t i = 0; i < queueCount; ++i)
-        drawMeshFlat(meshQueue[i], red, green, blue, alpha);
+    if (drawPath == DrawArrays)
+        flushFlatArrays(red, green, blue, alpha);
+    else
+        for (std::int32_t i = 0; i < queueCount; ++i)
+            drawMeshFlat(meshQueue[i], red, green, blue, alpha);
     queueCount = 0;
     glFinish();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -17,6 +18,24 @@ extern std::int32_t viewportHeight;
 // Called by the window procedure on every size notification: stores the
 // client size and maps the whole client area.
 void resizeViewport(std::int32_t width, std::int32_t height);
+
+// How the flushes hand meshes to OpenGL. Both draw the same world-space
+// triangles with the same colours (unclamped, / 255), alpha, per-corner
+// texture coordinates and texture, and both leave texturing as the last
+// mesh drawn set it. The choice belongs to the renderer, not to a mesh:
+// meshes know nothing of OpenGL.
+enum DrawPath : std::int32_t {
+    // One glBegin/glEnd per triangle with the texture state set again for
+    // each: the engine's own call stream, the default, and what the demo keeps.
+    DrawImmediate,
+    // Client-side vertex arrays (OpenGL 1.1), filled from each mesh's world
+    // copy at every flush and drawn with glDrawArrays(GL_TRIANGLES): a few
+    // calls per mesh instead of a dozen per triangle, for meshes of many
+    // triangles. The client arrays are off again when a flush returns. After
+    // a textured flush OpenGL's current colour is undefined (the immediate
+    // path leaves the last corner's); after a flat one it is the flat colour.
+    DrawArrays,
+};
 
 // The engine's one drawing object. It sets OpenGL's fixed state, orbits the
 // camera, and draws meshes that the scene queues each frame, already moved,
@@ -55,6 +74,11 @@ public:
     // Handles every message waiting for the window without blocking; the
     // quit message ends the run.
     void pumpMessages();
+    // Read by every flush. A program that shows big meshes calls
+    // setDrawPath(DrawArrays) once after init() and then submits and flushes
+    // exactly as the demo does; one that wants both in a frame switches
+    // between flushes.
+    void setDrawPath(DrawPath path) { drawPath = path; }
     // The size always comes from the file; the expected one is not checked.
     std::int32_t loadTexture(const char* fileName, std::int32_t expectedWidth,
                              std::int32_t expectedHeight, std::int32_t textureName);
@@ -74,6 +98,22 @@ public:
     HWND window = nullptr;
     bool quitRequested = false;
     float orbitAngle = 0.0f;  // radians, in 0..6.28318 between frames
+    DrawPath drawPath = DrawImmediate;
+
+    // The array path stages corners here (nine floats each: u, v, red,
+    // green, blue, alpha, x, y, z), a batch of at most 16,384 triangles at a
+    // time, about 1.7 MB. The first array flush that needs more room
+    // allocates it; later ones reuse it, so steady frames allocate nothing
+    // whatever the sizes of the meshes.
+    std::unique_ptr<float[]> cornerStore;
+    std::size_t cornerCapacity = 0;  // in corners
+
+private:
+    void flushTexturedArrays();
+    void flushFlatArrays(float red, float green, float blue, float alpha);
+    // Room for the largest queued mesh's first batch; the number of
+    // triangles per batch, 0 when no queued mesh has any.
+    std::int32_t reserveCorners();
 };
 
 extern Renderer theRenderer;

@@ -185,6 +185,11 @@ void PrintTo(const Call& call, std::ostream* out) { *out << format(call); }
 const std::vector<Call>& calls() { return log(); }
 void reset() { log().clear(); }
 
+void logCall(const Call& call) {
+    log().push_back(call);
+    if (observer) observer(call);
+}
+
 std::size_t count(Fn fn) {
     return std::size_t(
         std::count_if(log().begin(), log().end(), [fn](const Call& c) { return c.fn == fn; }));
@@ -221,7 +226,7 @@ FAKEGL_ENTRY_POINTS(FAKEGL_DEFINE_CALL)
 extern "C" {
 #define FAKEGL_DEFINE_ENTRY(ret, name, params, args, ...) \
     ret GLAPIENTRY name params {                          \
-        fakegl::log().push_back(fakegl::call::name args); \
+        fakegl::logCall(fakegl::call::name args);         \
         return ret();                                     \
     }
 FAKEGL_ENTRY_POINTS(FAKEGL_DEFINE_ENTRY)

@@ -26,11 +26,24 @@
 
 #include "gloam/platform/gl.h"
 
+// The client-side vertex array calls of the renderer's array path.
+#define FAKEGL_ARRAY_ENTRY_POINTS(X)                                                              \
+    X(void, glColorPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16,    \
+      in(a), en(b), in(c), pt(d))                                                                 \
+    X(void, glDisableClientState, (GLenum a), (a), 4, en(a))                                      \
+    X(void, glDrawArrays, (GLenum a, GLint b, GLsizei c), (a, b, c), 12, en(a), in(b), in(c))     \
+    X(void, glEnableClientState, (GLenum a), (a), 4, en(a))                                       \
+    X(void, glTexCoordPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16, \
+      in(a), en(b), in(c), pt(d))                                                                 \
+    X(void, glVertexPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16,   \
+      in(a), en(b), in(c), pt(d))
+
 // Every entry point once: return type, name, parameters, their names, the
 // bytes they take on 32-bit Windows' stack, and how each argument is kept
 // (en: GL enum, blend: blend factor, mask: clear bits, in/un: signed and
 // unsigned integers, fl/db: float and double bits, pt: address).
 #define FAKEGL_ENTRY_POINTS(X)                                                                    \
+    FAKEGL_ARRAY_ENTRY_POINTS(X)                                                                  \
     X(void, glAlphaFunc, (GLenum a, GLclampf b), (a, b), 8, en(a), fl(b))                         \
     X(void, glBegin, (GLenum a), (a), 4, en(a))                                                   \
     X(void, glBindTexture, (GLenum a, GLuint b), (a, b), 8, en(a), un(b))                         \
@@ -108,6 +121,10 @@ struct Call {
 std::string format(const Call& call);
 std::ostream& operator<<(std::ostream& out, const Call& call);
 void PrintTo(const Call& call, std::ostream* out);  // for GoogleTest
+
+// Called with each call as it is logged, for a test that follows GL state.
+inline void (*observer)(const Call& call) = nullptr;
+void logCall(const Call& call);  // what every entry point does
 
 // The log since the last reset, in call order.
 const std::vector<Call>& calls();
