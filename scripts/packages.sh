@@ -26,7 +26,9 @@ ensure_packages() {
 }
 
 # What building and testing the engine needs: compilers and tools, GoogleTest,
-# Xlib and Mesa's GL and GLU for the program, and a virtual X server and zlib
-# (for the pictures they write) for the tests that open a window.
+# Xlib and Mesa's GL and GLU for the program, and a virtual X server, zlib
+# (for the pictures they write) and XTest (a user's keys and mouse) for the
+# tests that open a window; pkg-config to build the example from gloam.pc.
 BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev git
-                libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth zlib1g-dev pkg-config)
+                libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth zlib1g-dev
+                libxtst-dev pkg-config)

@@ -24,7 +24,10 @@ static_assert(same<WM_NULL, 0x0000> && same<WM_CREATE, 0x0001> && same<WM_DESTRO
               same<WM_LBUTTONDOWN, 0x0201> && same<WM_LBUTTONUP, 0x0202> &&
               same<WM_RBUTTONDOWN, 0x0204> && same<WM_RBUTTONUP, 0x0205> &&
               same<WM_MBUTTONDOWN, 0x0207> && same<WM_MBUTTONUP, 0x0208> &&
-              same<WM_MOUSEWHEEL, 0x020A> && same<WM_MOUSEHWHEEL, 0x020E> && same<WM_USER, 0x0400>);
+              same<WM_MOUSEWHEEL, 0x020A> && same<WM_MOUSEHWHEEL, 0x020E> &&
+              same<WM_USER, 0x0400> && same<WM_SYSCOMMAND, 0x0112> && same<SC_CLOSE, 0xF060>);
+static_assert(same<KF_EXTENDED, 0x0100> && same<KF_ALTDOWN, 0x2000> && same<KF_REPEAT, 0x4000> &&
+              same<KF_UP, 0x8000>);
 static_assert(same<MK_LBUTTON, 0x01> && same<MK_RBUTTON, 0x02> && same<MK_SHIFT, 0x04> &&
               same<MK_CONTROL, 0x08> && same<MK_MBUTTON, 0x10> && same<WHEEL_DELTA, 120>);
 static_assert(same<VK_BACK, 0x08> && same<VK_TAB, 0x09> && same<VK_RETURN, 0x0D> &&
@@ -40,6 +43,11 @@ static_assert(same<VK_BACK, 0x08> && same<VK_TAB, 0x09> && same<VK_RETURN, 0x0D>
               same<VK_RSHIFT, 0xA1> && same<VK_LCONTROL, 0xA2> && same<VK_RCONTROL, 0xA3> &&
               same<VK_LMENU, 0xA4> && same<VK_RMENU, 0xA5> && same<VK_OEM_PLUS, 0xBB> &&
               same<VK_OEM_COMMA, 0xBC> && same<VK_OEM_MINUS, 0xBD> && same<VK_OEM_PERIOD, 0xBE>);
+static_assert(same<VK_CLEAR, 0x0C> && same<VK_SNAPSHOT, 0x2C> && same<VK_LWIN, 0x5B> &&
+              same<VK_RWIN, 0x5C> && same<VK_APPS, 0x5D> && same<VK_NUMLOCK, 0x90> &&
+              same<VK_SCROLL, 0x91> && same<VK_OEM_1, 0xBA> && same<VK_OEM_2, 0xBF> &&
+              same<VK_OEM_3, 0xC0> && same<VK_OEM_4, 0xDB> && same<VK_OEM_5, 0xDC> &&
+              same<VK_OEM_6, 0xDD> && same<VK_OEM_7, 0xDE> && same<VK_OEM_102, 0xE2>);
 static_assert(GET_X_LPARAM(MAKELPARAM(-5, 7)) == -5 && GET_Y_LPARAM(MAKELPARAM(-5, 7)) == 7);
 static_assert(GET_WHEEL_DELTA_WPARAM(MAKEWPARAM(MK_LBUTTON, -WHEEL_DELTA)) == -120);
 static_assert(same<SIZE_RESTORED, 0> && same<SIZE_MINIMIZED, 1> && same<SIZE_MAXIMIZED, 2>);

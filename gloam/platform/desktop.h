@@ -18,6 +18,7 @@ struct Desktop {
     // finds an empty slot rather than another window.
     std::vector<std::unique_ptr<WindowRecord>> windows;
     std::deque<MSG> posted;
+    std::deque<MSG> input;  // keyboard and mouse, retrieved after `posted`
     bool quitPending = false;
     int exitCode = 0;
     WindowSystem* system = nullptr;

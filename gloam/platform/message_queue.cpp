@@ -25,19 +25,25 @@ bool inRange(UINT message, UINT first, UINT last) {
     return (first == 0 && last == 0) || (first <= message && message <= last);
 }
 
-// Windows' order: posted messages in posting order, then the quit request,
-// then paint requests. So the quit message comes after every message posted
-// around it, even those posted after PostQuitMessage, and it ignores the
-// window filter: it belongs to the thread.
-bool retrieve(MSG& out, HWND filter, UINT first, UINT last, bool remove) {
-    Desktop& d = desktop();
-    for (auto it = d.posted.begin(); it != d.posted.end(); ++it) {
+bool take(std::deque<MSG>& queue, MSG& out, HWND filter, UINT first, UINT last, bool remove) {
+    for (auto it = queue.begin(); it != queue.end(); ++it) {
         if (windowMatches(filter, it->hwnd) && inRange(it->message, first, last)) {
             out = *it;
-            if (remove) d.posted.erase(it);
+            if (remove) queue.erase(it);
             return true;
         }
     }
+    return false;
+}
+
+// Windows' order: posted messages in posting order, then input, then the
+// quit request, then paint requests. So the quit message comes after every
+// message posted around it, even those posted after PostQuitMessage, and it
+// ignores the window filter: it belongs to the thread.
+bool retrieve(MSG& out, HWND filter, UINT first, UINT last, bool remove) {
+    Desktop& d = desktop();
+    if (take(d.posted, out, filter, first, last, remove)) return true;
+    if (take(d.input, out, filter, first, last, remove)) return true;
     if (d.quitPending && inRange(WM_QUIT, first, last)) {
         out = MSG{nullptr, WM_QUIT, WPARAM(d.exitCode), 0, 0, {0, 0}};
         if (remove) d.quitPending = false;
@@ -57,7 +63,17 @@ bool retrieve(MSG& out, HWND filter, UINT first, UINT last, bool remove) {
 
 }  // namespace
 
-std::size_t queuedMessageCount() { return desktop().posted.size(); }
+void postInput(const MSG& message) {
+    auto& input = desktop().input;
+    if (message.message == WM_MOUSEMOVE && !input.empty() && input.back().message == WM_MOUSEMOVE &&
+        input.back().hwnd == message.hwnd) {
+        input.back() = message;
+    } else {
+        input.push_back(message);
+    }
+}
+
+std::size_t queuedMessageCount() { return desktop().posted.size() + desktop().input.size(); }
 bool quitRequested() { return desktop().quitPending; }
 
 }  // namespace gloam::standin
@@ -111,8 +127,9 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
     return msg->message == WM_QUIT ? 0 : 1;
 }
 
-// There is no keyboard layout to turn key presses into characters; a key
-// message still counts as translated, as Windows reports it.
+// The characters are posted, so they come next, ahead of any input; a key
+// message counts as translated whether or not it typed anything, as Windows
+// reports it.
 BOOL WINAPI TranslateMessage(const MSG* msg) {
     if (msg == nullptr) return FALSE;
     if (!allowed({Api::TranslateMessage, msg->hwnd, msg->message, msg->wParam, msg->lParam})) {
@@ -120,8 +137,16 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
     }
     switch (msg->message) {
         case WM_KEYDOWN:
-        case WM_KEYUP:
         case WM_SYSKEYDOWN:
+            if (WindowSystem* system = desktop().system) {
+                UINT kind = msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
+                for (char c : system->charactersOf(*msg)) {
+                    desktop().posted.push_back(
+                        MSG{msg->hwnd, kind, WPARAM(BYTE(c)), msg->lParam, msg->time, msg->pt});
+                }
+            }
+            return TRUE;
+        case WM_KEYUP:
         case WM_SYSKEYUP:
             return TRUE;
         default:

@@ -65,6 +65,14 @@ public:
     // DestroyWindow as the backend implements it; DefWindowProcA's answer to
     // WM_CLOSE.
     virtual BOOL destroyWindow(HWND window) = 0;
+    // The characters that a key-down message retrieved from the queue types,
+    // in the ANSI code page; TranslateMessage posts one WM_CHAR (WM_SYSCHAR
+    // after WM_SYSKEYDOWN) for each. Only the backend knows the keyboard
+    // layout, and the state of the modifiers when the key went down.
+    virtual std::string charactersOf(const MSG& keyDown) {
+        (void)keyDown;
+        return {};
+    }
 
 protected:
     ~WindowSystem() = default;
@@ -146,7 +154,14 @@ void validate(HWND window);
 
 // The queue.
 
-// Messages posted and not yet retrieved.
+// Queues a keyboard or mouse message, as the window system's input reaches
+// a thread on Windows: behind the posted messages whatever the order of their
+// arrival, and a mouse move that finds the window's previous move still last
+// in the queue replaces it, so that a slow loop sees the latest position
+// instead of a backlog.
+void postInput(const MSG& message);
+
+// Messages posted or input and not yet retrieved.
 std::size_t queuedMessageCount();
 bool quitRequested();
 

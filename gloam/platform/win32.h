@@ -123,6 +123,7 @@ typedef HICON HCURSOR;
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
+#define WM_SYSCOMMAND 0x0112
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
@@ -133,6 +134,16 @@ typedef HICON HCURSOR;
 #define WM_MOUSEWHEEL 0x020A
 #define WM_MOUSEHWHEEL 0x020E
 #define WM_USER 0x0400
+
+// WM_SYSCOMMAND's wParam when the user asks to close the window (Alt+F4).
+#define SC_CLOSE 0xF060
+
+// The high word of the key messages' lParam: the scan code in the low byte,
+// then these.
+#define KF_EXTENDED 0x0100
+#define KF_ALTDOWN 0x2000
+#define KF_REPEAT 0x4000
+#define KF_UP 0x8000
 
 // The wParam of the mouse messages: which buttons and modifier keys are down.
 #define MK_LBUTTON 0x0001
@@ -154,6 +165,7 @@ typedef HICON HCURSOR;
 // digits are their upper-case ASCII codes ('A'..'Z', '0'..'9').
 #define VK_BACK 0x08
 #define VK_TAB 0x09
+#define VK_CLEAR 0x0C
 #define VK_RETURN 0x0D
 #define VK_SHIFT 0x10
 #define VK_CONTROL 0x11
@@ -170,8 +182,12 @@ typedef HICON HCURSOR;
 #define VK_UP 0x26
 #define VK_RIGHT 0x27
 #define VK_DOWN 0x28
+#define VK_SNAPSHOT 0x2C
 #define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
+#define VK_LWIN 0x5B
+#define VK_RWIN 0x5C
+#define VK_APPS 0x5D
 #define VK_NUMPAD0 0x60
 #define VK_NUMPAD1 0x61
 #define VK_NUMPAD2 0x62
@@ -199,16 +215,26 @@ typedef HICON HCURSOR;
 #define VK_F10 0x79
 #define VK_F11 0x7A
 #define VK_F12 0x7B
+#define VK_NUMLOCK 0x90
+#define VK_SCROLL 0x91
 #define VK_LSHIFT 0xA0
 #define VK_RSHIFT 0xA1
 #define VK_LCONTROL 0xA2
 #define VK_RCONTROL 0xA3
 #define VK_LMENU 0xA4
 #define VK_RMENU 0xA5
+#define VK_OEM_1 0xBA
 #define VK_OEM_PLUS 0xBB
 #define VK_OEM_COMMA 0xBC
 #define VK_OEM_MINUS 0xBD
 #define VK_OEM_PERIOD 0xBE
+#define VK_OEM_2 0xBF
+#define VK_OEM_3 0xC0
+#define VK_OEM_4 0xDB
+#define VK_OEM_5 0xDC
+#define VK_OEM_6 0xDD
+#define VK_OEM_7 0xDE
+#define VK_OEM_102 0xE2
 
 // WM_SIZE kinds.
 #define SIZE_RESTORED 0

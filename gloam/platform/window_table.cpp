@@ -52,6 +52,7 @@ void forget(HWND window) {
         if (d.windows[i] != nullptr && d.windows[i]->parent == window) forget(handleOf(i));
     }
     std::erase_if(d.posted, [window](const MSG& m) { return m.hwnd == window; });
+    std::erase_if(d.input, [window](const MSG& m) { return m.hwnd == window; });
     d.windows[reinterpret_cast<std::uintptr_t>(window) - 1].reset();
 }
 
@@ -187,6 +188,23 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_PAINT:
             // Validating is what stops Windows from offering WM_PAINT again.
             validate(window);
+            return 0;
+        case WM_SYSKEYDOWN:
+            // Alt+F4 asks the top-level window to close, through the command
+            // of its system menu. A window manager usually takes the keys
+            // first; without one, they still close the window.
+            if (wParam == VK_F4 && (HIWORD(lParam) & KF_ALTDOWN) != 0) {
+                HWND top = window;
+                while (const WindowRecord* r = findWindow(top)) {
+                    if ((r->style & WS_CHILD) == 0 || r->parent == nullptr) break;
+                    top = r->parent;
+                }
+                callProcedure(top, WM_SYSCOMMAND, SC_CLOSE, 0);
+            }
+            return 0;
+        case WM_SYSCOMMAND:
+            // The low four bits are the system's own.
+            if ((wParam & 0xFFF0) == SC_CLOSE) callProcedure(window, WM_CLOSE, 0, 0);
             return 0;
         case WM_CLOSE:
             if (WindowSystem* system = desktop().system) {

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -216,6 +217,21 @@ void XClient::requestClose(unsigned long window) {
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display_, window, False, NoEventMask, &event);
     XSync(display_, False);
+}
+
+void XClient::key(unsigned long keysym, bool down) {
+    XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, keysym), down, CurrentTime);
+    XFlush(display_);
+}
+
+void XClient::button(unsigned int button, bool down) {
+    XTestFakeButtonEvent(display_, button, down, CurrentTime);
+    XFlush(display_);
+}
+
+void XClient::movePointer(int screenX, int screenY) {
+    XTestFakeMotionEvent(display_, -1, screenX, screenY, CurrentTime);
+    XFlush(display_);
 }
 
 }  // namespace e2e

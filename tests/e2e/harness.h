@@ -3,7 +3,7 @@
 // What the tests that need an X server share: child processes that never
 // outlive the test, a private Xvfb, and an X client that does to a window
 // what a user and a window manager would (find it by its title, look at it,
-// close it).
+// close it, type and click).
 
 #include <sys/types.h>
 
@@ -96,6 +96,10 @@ public:
     // Sends the window manager's close request (WM_DELETE_WINDOW) and waits
     // until the server has processed it.
     void requestClose(unsigned long window);
+    // A user's input, sent at once through XTest; `key` takes a keysym.
+    void key(unsigned long keysym, bool down);
+    void button(unsigned int button, bool down);
+    void movePointer(int screenX, int screenY);
 
 private:
     Display* display_ = nullptr;

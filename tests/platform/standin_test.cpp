@@ -209,6 +209,7 @@ TEST_F(Standin, DefaultProcedureAcceptsCreationAndDestroysOnClose) {
     EXPECT_EQ(DefWindowProcA(parent, WM_ERASEBKGND, 0, 0), 0);
     PostMessageA(child, WM_USER, 0, 0);
     PostMessageA(parent, WM_USER, 0, 0);
+    standin::postInput(MSG{child, WM_KEYDOWN, 0, 0, 0, {0, 0}});
     seen.clear();
 
     EXPECT_EQ(DefWindowProcA(parent, WM_CLOSE, 0, 0), 0);
@@ -244,6 +245,17 @@ TEST_F(Standin, PaintIsRequestedUntilTheWindowIsValidated) {
     DispatchMessageA(&msg);
     EXPECT_EQ(messagesSeen(), std::vector<UINT>{WM_PAINT});
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+}
+
+TEST_F(Standin, InputComesAfterPostedMessagesAndAMoveReplacesOnlyItsWindowsLastMove) {
+    HWND one = makeWindow("one"), two = makeWindow("two");
+    for (LPARAM i = 1; i <= 4; ++i)
+        standin::postInput(MSG{i == 3 ? two : one, WM_MOUSEMOVE, 0, i, 0, {0, 0}});
+    PostMessageA(two, WM_USER, 0, 5);
+    PostQuitMessage(0);
+    std::vector<LPARAM> order;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) order.push_back(msg.lParam);
+    EXPECT_EQ(order, (std::vector<LPARAM>{5, 2, 3, 4}));
 }
 
 }  // namespace

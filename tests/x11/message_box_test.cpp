@@ -23,11 +23,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(MessageBoxWithoutDisplay, WritesToStandardErrorAndReturnsAtOnce) {
+TEST(MessageBoxWithoutDisplay, WritesToStandardErrorWhyAndReturnsAtOnce) {
     unsetenv("DISPLAY");
     testing::internal::CaptureStderr();
     EXPECT_EQ(MessageBoxA(nullptr, "CreateWindow() failed", "Error", MB_OK), IDOK);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: CreateWindow() failed\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: CreateWindow() failed (no X display: DISPLAY is not set)\n");
+    setenv("DISPLAY", ":4093", 1);  // no server there
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(nullptr, "CreateWindow() failed", "Error", MB_OK), IDOK);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Error: CreateWindow() failed (no X display: cannot open DISPLAY=\":4093\")\n");
+    unsetenv("DISPLAY");
 }
 
 // Each box runs in a child process, so that a box that never goes away

@@ -7,15 +7,20 @@
 
 #include <GL/gl.h>
 #include <GL/glx.h>
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "gloam/platform/win32.h"
@@ -137,6 +142,7 @@ protected:
             const BOOL got = GetMessageA(&m, window, 0, 0);
             if (got < 0) break;
             quit |= got == 0;
+            if (got > 0) TranslateMessage(&m);
             if (got > 0) DispatchMessageA(&m);
         }
     }
@@ -362,6 +368,134 @@ TEST_F(X11WithoutGlx, TheWindowIsMadeButNoPixelFormatIsOffered) {
     EXPECT_FALSE(SetPixelFormat(dc, 1, &p));
     EXPECT_EQ(wglCreateContext(dc), nullptr);
     EXPECT_TRUE(DestroyWindow(window));
+}
+
+// Input: a user's keys and mouse, through XTest, to the window procedure.
+
+constexpr WORD ext = KF_EXTENDED, up = KF_REPEAT | KF_UP, alt = KF_ALTDOWN;
+// A key message as Windows packs it: one stroke, the scan code, the flags.
+Seen key(UINT m, WPARAM vk, unsigned scan, WORD f = 0) { return {m, vk, MAKELPARAM(1, scan | f)}; }
+
+// Presses (+) and releases (-) keys, by keysym name, and mouse buttons b1 to
+// b9: "+Shift_L +b1 -b1 -Shift_L".
+void strike(e2e::XClient& client, const std::string& strokes) {
+    std::istringstream in(strokes);
+    for (std::string s; in >> s;) {
+        if (s.size() == 3 && s[1] == 'b') client.button(unsigned(s[2] - '0'), s[0] == '+');
+        if (s.size() != 3 || s[1] != 'b') client.key(XStringToKeysym(s.c_str() + 1), s[0] == '+');
+    }
+}
+
+TEST_F(X11Test, KeysBecomeKeyMessagesWithWindowsCodesCharactersRepeatsAndFocus) {
+    HWND window = createShownWithContext();
+    ASSERT_NE(window, nullptr);
+    // Keysym, virtual key, scan code, flags, and the character typed (0: none).
+    // clang-format off
+    const std::tuple<const char*, WPARAM, unsigned, WORD, WPARAM> keys[] = {
+        {"a", 'A', 0x1E, 0, 'a'}, {"z", 'Z', 0x2C, 0, 'z'}, {"0", '0', 0x0B, 0, '0'},
+        {"9", '9', 0x0A, 0, '9'}, {"Escape", VK_ESCAPE, 0x01, 0, 0x1B}, {"space", VK_SPACE, 0x39, 0, ' '},
+        {"Return", VK_RETURN, 0x1C, 0, '\r'}, {"KP_Enter", VK_RETURN, 0x1C, ext, '\r'},
+        {"Left", VK_LEFT, 0x4B, ext, 0}, {"Up", VK_UP, 0x48, ext, 0}, {"Right", VK_RIGHT, 0x4D, ext, 0},
+        {"Down", VK_DOWN, 0x50, ext, 0}, {"KP_Up", VK_UP, 0x48, 0, 0} /* Num Lock is off */,
+        {"Delete", VK_DELETE, 0x53, ext, 0}, {"F1", VK_F1, 0x3B, 0, 0}, {"F12", VK_F12, 0x58, 0, 0},
+        {"equal", VK_OEM_PLUS, 0x0D, 0, '='}, {"minus", VK_OEM_MINUS, 0x0C, 0, '-'},
+        {"KP_Add", VK_ADD, 0x4E, 0, '+'}, {"KP_Subtract", VK_SUBTRACT, 0x4A, 0, '-'},
+        {"Control_R", VK_CONTROL, 0x1D, ext, 0}, {"ISO_Level3_Shift", VK_MENU, 0x54, 0, 0}};
+    // clang-format on
+    for (auto [name, vk, scan, flags, typed] : keys) {
+        SCOPED_TRACE(name);
+        seen.clear();
+        strike(*client, std::string("+") + name + " -" + name);
+        pump(window);
+        const Seen down = key(WM_KEYDOWN, vk, scan, flags),
+                   release = key(WM_KEYUP, vk, scan, flags | up);
+        EXPECT_EQ(seen, (typed ? std::vector{down, key(WM_CHAR, typed, scan, flags), release}
+                               : std::vector{down, release}));
+    }
+
+    // A French layout's 1 is still VK '1'; Shift types '+'; Num Lock turns the
+    // keypad to digits; Alt makes system messages, unless Ctrl is down too
+    // (AltGr to Windows), and Alt+F4 closes the window as its close button does.
+    KeySym french[] = {XK_ampersand, XK_1};
+    XChangeKeyboardMapping(observer, XKeysymToKeycode(observer, XK_1), 2, french, 1);
+    seen.clear();
+    strike(*client, "+1 -1 +Shift_L +equal -equal -Shift_L +Num_Lock -Num_Lock +KP_8 -KP_8");
+    strike(*client, "+Control_L +Alt_L -Alt_L -Control_L +Alt_L +x -x +F4 -F4 -Alt_L");
+    pump(window);
+    // clang-format off
+    EXPECT_EQ(seen, (std::vector<Seen>{
+        key(WM_KEYDOWN, '1', 0x02), key(WM_CHAR, '&', 0x02), key(WM_KEYUP, '1', 0x02, up),
+        key(WM_KEYDOWN, VK_SHIFT, 0x2A), key(WM_KEYDOWN, VK_OEM_PLUS, 0x0D), key(WM_CHAR, '+', 0x0D),
+        key(WM_KEYUP, VK_OEM_PLUS, 0x0D, up), key(WM_KEYUP, VK_SHIFT, 0x2A, up),
+        key(WM_KEYDOWN, VK_NUMLOCK, 0x45, ext), key(WM_KEYUP, VK_NUMLOCK, 0x45, ext | up),
+        key(WM_KEYDOWN, VK_NUMPAD8, 0x48), key(WM_CHAR, '8', 0x48), key(WM_KEYUP, VK_NUMPAD8, 0x48, up),
+        key(WM_KEYDOWN, VK_CONTROL, 0x1D), key(WM_KEYDOWN, VK_MENU, 0x38),
+        key(WM_KEYUP, VK_MENU, 0x38, up), key(WM_KEYUP, VK_CONTROL, 0x1D, up),
+        key(WM_SYSKEYDOWN, VK_MENU, 0x38, alt), key(WM_SYSKEYDOWN, 'X', 0x2D, alt),
+        key(WM_SYSCHAR, 'x', 0x2D, alt), key(WM_SYSKEYUP, 'X', 0x2D, alt | up),
+        key(WM_SYSKEYDOWN, VK_F4, 0x3E, alt), {WM_SYSCOMMAND, SC_CLOSE, 0}, {WM_CLOSE, 0, 0},
+        key(WM_SYSKEYUP, VK_F4, 0x3E, alt | up), key(WM_SYSKEYUP, VK_MENU, 0x38, up)}));
+    // clang-format on
+
+    // Focus given and taken is sent (focus that follows the pointer is never);
+    // a key released while the window lacked it is new when pressed again.
+    seen.clear();
+    auto focus = [&](Window w) { XSetInputFocus(observer, w, RevertToNone, CurrentTime); };
+    focus(None);
+    focus(PointerRoot);
+    focus(x11standin::nativeWindow(window));
+    strike(*client, "+Left");
+    pump(window);  // focus messages are sent, ahead of input still queued
+    focus(None);
+    strike(*client, "-Left");
+    focus(x11standin::nativeWindow(window));
+    strike(*client, "+Left -Left");
+    pump(window);
+    const Seen down = key(WM_KEYDOWN, VK_LEFT, 0x4B, ext),
+               released = key(WM_KEYUP, VK_LEFT, 0x4B, ext | up);
+    const Seen focused{WM_SETFOCUS, 0, 0}, unfocused{WM_KILLFOCUS, 0, 0};
+    EXPECT_EQ(seen, (std::vector<Seen>{focused, down, unfocused, focused, down, released}));
+
+    // A held key repeats its key-down, previous state set, and no key-up.
+    seen.clear();
+    const Seen again = key(WM_KEYDOWN, VK_LEFT, 0x4B, ext | KF_REPEAT);
+    XkbSetAutoRepeatRate(observer, XkbUseCoreKbd, 20, 20);
+    strike(*client, "+Left");
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         std::count(seen.begin(), seen.end(), again) < 2 && std::chrono::steady_clock::now() < end;
+         pump(window))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    strike(*client, "-Left");
+    pump(window);
+    std::vector<Seen> repeated(std::max(seen.size(), std::size_t(4)), again);
+    repeated.front() = down;
+    repeated.back() = released;
+    EXPECT_EQ(seen, repeated);
+}
+
+TEST_F(X11Test, MouseMovesButtonsAndWheelsBecomeMouseMessages) {
+    HWND window = createShownWithContext();
+    ASSERT_NE(window, nullptr);
+    // Off the screen's corner, so that client and screen positions differ.
+    XMoveWindow(observer, x11standin::nativeWindow(window), 100, 50);
+    client->movePointer(310, 220);
+    client->movePointer(300, 200);
+    strike(*client, "+b1 +b3 +Shift_L -b1 -b3 +b2 -b2 +b4 -b4 +b5 -b5 +b7 -b7 -Shift_L +b1");
+    client->movePointer(40, 20);  // a drag out of the window, as with a captured mouse
+    strike(*client, "-b1");
+    pump(window);
+    std::erase_if(seen, [](const Seen& s) { return s.message < WM_MOUSEMOVE; });
+    const WPARAM shift = MK_SHIFT, l = MK_LBUTTON, r = MK_RBUTTON;
+    // clang-format off
+    auto at = [](UINT m, WPARAM keys, int x = 200, int y = 150) { return Seen{m, keys, MAKELPARAM(x, y)}; };
+    EXPECT_EQ(seen, (std::vector<Seen>{
+        at(WM_MOUSEMOVE, 0), at(WM_LBUTTONDOWN, l), at(WM_RBUTTONDOWN, l | r), at(WM_LBUTTONUP, r | shift),
+        at(WM_RBUTTONUP, shift), at(WM_MBUTTONDOWN, MK_MBUTTON | shift), at(WM_MBUTTONUP, shift),
+        at(WM_MOUSEWHEEL, MAKEWPARAM(shift, WHEEL_DELTA), 300, 200),
+        at(WM_MOUSEWHEEL, MAKEWPARAM(shift, -WHEEL_DELTA), 300, 200),
+        at(WM_MOUSEHWHEEL, MAKEWPARAM(shift, WHEEL_DELTA), 300, 200),
+        at(WM_LBUTTONDOWN, l), at(WM_MOUSEMOVE, l, -60, -30), at(WM_LBUTTONUP, 0, -60, -30)}));
+    // clang-format on
 }
 
 TEST(X11WithoutDisplay, WindowCreationFailsBeforeTheProcedureRuns) {

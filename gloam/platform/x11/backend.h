@@ -5,7 +5,10 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
+#include <bitset>
 #include <cstdint>
+#include <deque>
+#include <string>
 #include <vector>
 
 #include "gloam/platform/standin.h"
@@ -38,6 +41,19 @@ struct Connection {
     bool glx = false;
     std::vector<GLXFBConfig> configs;  // pixel format n is configs[n - 1]
     std::vector<NativeWindow> windows;
+
+    // The keyboard, as input.cpp reads it.
+    bool evdevKeycodes = false;  // keycodes are Linux's key numbers + 8
+    unsigned numLockMask = 0;    // the modifier bit that Num Lock sets
+    std::bitset<256> keysDown;   // by keycode, as far as our windows saw them
+    // What recent key presses typed, until TranslateMessage asks.
+    struct Typed {
+        MSG keyDown;
+        std::string text;
+    };
+    std::deque<Typed> typed;
+    HWND focus = nullptr;      // the window that last gained the focus and kept it
+    HWND lostFocus = nullptr;  // the window that last lost it
 };
 
 Connection& connection();
@@ -94,5 +110,14 @@ void deleteContexts();
 void releaseDrawable(Window xwindow);
 
 void installWindowSystem();
+
+// Reads what input.cpp needs of a new connection's keyboard.
+void prepareInput(Display* d);
+// A keyboard, mouse or focus event for `window` as Windows reports it: input
+// messages queued, focus messages sent. True when it left a message for
+// retrieval.
+bool translateInput(const XEvent& e, HWND window);
+// What the key press behind a WM_KEYDOWN or WM_SYSKEYDOWN typed.
+std::string typedBy(const MSG& keyDown);
 
 }  // namespace gloam::x11standin

@@ -51,6 +51,7 @@ Display* openDisplay() {
     c.deleteWindow = XInternAtom(c.display, "WM_DELETE_WINDOW", False);
     c.wmState = XInternAtom(c.display, "WM_STATE", False);
     c.arrow = XCreateFontCursor(c.display, XC_left_ptr);
+    prepareInput(c.display);
     return c.display;
 }
 

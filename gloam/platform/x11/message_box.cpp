@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -190,16 +191,27 @@ using namespace gloam::x11standin;
 // Only the OK button exists, whatever the style asks for, and every way of
 // dismissing the box answers IDOK, as Windows answers a box that has only
 // OK. The box has a connection of its own, so the program's windows keep
-// their events for when it returns.
+// their events for when it returns. Without a display, standard error is
+// all there is, and it says why: most often that display is the very
+// reason the program failed, and DISPLAY is where a user looks first.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT) {
     if (text == nullptr) text = "";
     if (caption == nullptr) caption = "Error";  // Windows' default caption
-    std::fprintf(stderr, "%s: %s\n", caption, text);
-    std::fflush(stderr);
-
     Display* main = connection().display;
     Display* d = XOpenDisplay(main != nullptr ? DisplayString(main) : nullptr);
-    if (d == nullptr) return IDOK;
+    if (d == nullptr) {
+        const char* name = std::getenv("DISPLAY");
+        if (name == nullptr || *name == '\0') {
+            std::fprintf(stderr, "%s: %s (no X display: DISPLAY is not set)\n", caption, text);
+        } else {
+            std::fprintf(stderr, "%s: %s (no X display: cannot open DISPLAY=\"%s\")\n", caption,
+                         text, name);
+        }
+        std::fflush(stderr);
+        return IDOK;
+    }
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
     installErrorHandler();  // the focus request may meet a window being unmapped
     {
         Dialog dialog(d, text, caption, nativeWindow(owner));

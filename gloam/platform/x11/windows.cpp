@@ -58,6 +58,8 @@ void postSize(HWND window, WPARAM kind, int width, int height) {
 // One X event as Windows would have reported it. True when it left a message
 // or a paint request for retrieval.
 bool translate(const XEvent& e) {
+    // The keyboard's mapping and state concern the connection, not a window.
+    if (e.type == MappingNotify || e.type == KeymapNotify) return translateInput(e, nullptr);
     Connection& c = connection();
     NativeWindow* n = nativeOfX(e.xany.window);
     if (n == nullptr || n->handle == nullptr || n->gone) return false;
@@ -112,7 +114,7 @@ bool translate(const XEvent& e) {
             PostMessageA(window, WM_CLOSE, 0, 0);
             return true;
         default:
-            return false;
+            return translateInput(e, window);
     }
 }
 
@@ -140,6 +142,8 @@ public:
     }
 
     BOOL destroyWindow(HWND window) override { return ::DestroyWindow(window); }
+
+    std::string charactersOf(const MSG& keyDown) override { return typedBy(keyDown); }
 };
 X11System theSystem;
 
@@ -154,7 +158,9 @@ Window createXWindow(Window parent, int x, int y, int width, int height, int dep
     attributes.background_pixmap = None;
     attributes.border_pixel = 0;
     attributes.bit_gravity = NorthWestGravity;
-    attributes.event_mask = StructureNotifyMask | ExposureMask;
+    attributes.event_mask = StructureNotifyMask | ExposureMask | KeyPressMask | KeyReleaseMask |
+                            ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            FocusChangeMask | EnterWindowMask | KeymapStateMask;
     // A null visual is Xlib's CopyFromParent.
     unsigned long mask = CWBackPixmap | CWBorderPixel | CWBitGravity | CWEventMask;
     if (colormap != 0) {
