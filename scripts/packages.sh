@@ -30,3 +30,6 @@ ensure_packages() {
 # (for the pictures they write) for the tests that open a window.
 BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev git
                 libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth zlib1g-dev)
+# gloam-pob compiles the OBJ reader and the picture decoder and resizer it uses
+# from these headers.
+BUILD_PACKAGES+=(libtinyobjloader-dev libstb-dev)
