@@ -6,9 +6,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 
+#include "gloam/geometry/large_array.h"
 #include "gloam/meshio/pob.h"
 #include "gloam/platform/files.h"
 #include "gloam/textures/bitmap.h"
@@ -175,18 +177,44 @@ private:
         return text;
     }
 
-    static bool readBytes(const std::string& file, std::string& bytes, FileError& error) {
+    // A file's bytes, in memory that asks for huge pages: a large mesh's text
+    // is read faster into it than into ordinary pages.
+    struct Bytes {
+        LargeArray<char> data;
+        std::size_t size = 0;
+        std::string_view view() const { return {data.get(), size}; }
+        const std::uint8_t* bytes() const {
+            return reinterpret_cast<const std::uint8_t*>(data.get());
+        }
+    };
+
+    static bool readBytes(const std::string& file, Bytes& bytes, FileError& error) {
         error = FileError{file, 0, 0, ""};
         std::FILE* f = std::fopen(file.c_str(), "rb");
         if (!f) {
             error.reason = systemReason(errno);
             return false;
         }
-        bytes.clear();
-        char chunk[1 << 16];
-        std::size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, got);
-        const bool ok = !std::ferror(f);
+        // Room for what the file says it holds and one byte more, so that
+        // the first read can see the end; a file that grows meanwhile, or
+        // reports no size, is read on with the room doubled.
+        long size = -1;
+        if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+        bool ok = std::fseek(f, 0, SEEK_SET) == 0;
+        std::size_t capacity = size >= 0 ? std::size_t(size) + 1 : std::size_t{1} << 16;
+        bytes.data = makeLargeArrayForOverwrite<char>(capacity);
+        bytes.size = 0;
+        while (ok) {
+            const std::size_t got =
+                std::fread(bytes.data.get() + bytes.size, 1, capacity - bytes.size, f);
+            bytes.size += got;
+            if (bytes.size < capacity) break;
+            auto bigger = makeLargeArrayForOverwrite<char>(2 * capacity);
+            std::memcpy(bigger.get(), bytes.data.get(), bytes.size);
+            bytes.data = std::move(bigger);
+            capacity *= 2;
+        }
+        ok = ok && !std::ferror(f);
         if (!ok) error.reason = systemReason(errno);
         std::fclose(f);
         return ok;
@@ -252,10 +280,10 @@ private:
             if (!mesh) error = {file, 0, 0, "not a POB mesh file the engine reads"};
             return mesh;
         }
-        std::string text;
+        Bytes text;
         if (!readBytes(file, text, error)) return nullptr;
         ObjNotes notes;
-        std::unique_ptr<Mesh> mesh = meshFromObj(text, error, notes);
+        std::unique_ptr<Mesh> mesh = meshFromObj(text.view(), error, notes);
         if (!mesh) return nullptr;
         if (notes.cornersWithoutUV > 0) {
             note(file, count(notes.cornersWithoutUV, "face corner has", "face corners have") +
@@ -312,14 +340,20 @@ private:
         std::unique_ptr<Mesh> mesh = readMesh(in, inExt == "obj", error);
         if (!mesh) return failed(error);
         std::string reason;
-        if (!editMesh(*mesh, edit, reason)) return failed({in, 0, 0, reason});
-        std::string bytes;
+        const bool identity =
+            edit.scale == 1 && !edit.centre && !edit.floor && !edit.flipWinding && !edit.flipV;
+        if (!identity && !editMesh(*mesh, edit, reason)) return failed({in, 0, 0, reason});
         if (outExt == "pob") {
-            bytes = formatPob(*mesh);
-        } else if (!formatObj(*mesh, bytes, reason)) {
-            return failed({in, 0, 0, reason});
+            // savePob streams the file out, but does not say why it fails:
+            // then the same bytes go once more through a writer that does.
+            if (!mesh->savePob(outFile.c_str()) && !write(outFile, formatPob(*mesh), error)) {
+                return failed(error);
+            }
+        } else {
+            std::string bytes;
+            if (!formatObj(*mesh, bytes, reason)) return failed({in, 0, 0, reason});
+            if (!write(outFile, bytes, error)) return failed(error);
         }
-        if (!write(outFile, bytes, error)) return failed(error);
         out << outFile << ": " << mesh->vertCount << " vertices, " << mesh->triCount
             << " triangles\n";
         return ToolOk;
@@ -349,13 +383,12 @@ private:
             }
         }
 
-        std::string bytes;
+        Bytes bytes;
         FileError error;
         if (!readBytes(in, bytes, error)) return failed(error);
         Picture picture;
         std::string reason;
-        if (!convertPicture(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), side,
-                            picture, reason)) {
+        if (!convertPicture(bytes.bytes(), bytes.size, side, picture, reason)) {
             return failed({in, 0, 0, reason});
         }
         if (picture.translucentPixels > 0) {

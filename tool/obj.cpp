@@ -3,6 +3,7 @@
 #include <tiny_obj_loader.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -23,6 +24,32 @@ public:
         char* begin = const_cast<char*>(text.data());
         setg(begin, begin, begin + text.size());
     }
+};
+
+// An array that the mesh can take over as it is: a large mesh's triangles
+// would cost a copy, and their fresh pages, once more at the end.
+template <class T>
+class Growing {
+public:
+    std::size_t size() const { return count; }
+    void reserve(std::size_t n) {
+        if (n <= capacity) return;
+        auto bigger = makeLargeArrayForOverwrite<T>(n);
+        std::copy_n(data.get(), count, bigger.get());
+        data = std::move(bigger);
+        capacity = n;
+    }
+    void push_back(const T& value) {
+        if (count == capacity) reserve(std::max<std::size_t>(64, 2 * capacity));
+        data[count++] = value;
+    }
+    const T& operator[](std::size_t i) const { return data[i]; }
+    LargeArray<T> release() { return std::move(data); }
+
+private:
+    LargeArray<T> data;
+    std::size_t count = 0;
+    std::size_t capacity = 0;
 };
 
 struct Corner {
@@ -49,10 +76,10 @@ struct Reader {
 
     std::int64_t maxCount;
     ObjNotes& notes;
-    std::vector<float> positions;  // x, y, z per vertex
+    Growing<Vertex> vertices;
     std::vector<float> texcoords;  // u, v per entry
-    std::vector<Triangle> triangles;
-    std::vector<TriangleUV> uvs;
+    Growing<Triangle> triangles;
+    Growing<TriangleUV> uvs;
     std::vector<Corner> corners;
     std::int64_t vertexLines = 0, texcoordLines = 0, faceLines = 0;
 
@@ -71,7 +98,28 @@ struct Reader {
         reason = std::move(why);
     }
 
-    std::int64_t vertexCount() const { return std::int64_t(positions.size() / 3); }
+    // Room for what the text seems to hold, counted roughly: growing the
+    // arrays of a large mesh step by step costs more than this look.
+    void reserveFor(std::string_view text) {
+        std::size_t v = 0, vt = 0, f = 0;
+        for (std::size_t p = 0; p < text.size();) {
+            while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
+            if (p + 2 < text.size()) {
+                const char a = text[p], b = text[p + 1];
+                v += a == 'v' && (b == ' ' || b == '\t');
+                vt += a == 'v' && b == 't';
+                f += a == 'f' && (b == ' ' || b == '\t');
+            }
+            const void* end = std::memchr(text.data() + p, '\n', text.size() - p);
+            p = end ? std::size_t(static_cast<const char*>(end) - text.data()) + 1 : text.size();
+        }
+        vertices.reserve(v);
+        texcoords.reserve(2 * vt);
+        triangles.reserve(f);
+        uvs.reserve(f);
+    }
+
+    std::int64_t vertexCount() const { return std::int64_t(vertices.size()); }
     std::int64_t texcoordCount() const { return std::int64_t(texcoords.size() / 2); }
 
     // A coordinate as the engine stores it; false beyond float range.
@@ -97,7 +145,9 @@ struct Reader {
                 return;
             }
         }
-        positions.insert(positions.end(), stored, stored + 3);
+        Vertex vertex;  // black, as every reader's vertices are
+        vertex.setPosition(stored[0], stored[1], stored[2]);
+        vertices.push_back(vertex);
     }
 
     void addTexcoord(double u, double v) {
@@ -123,6 +173,13 @@ struct Reader {
             out = std::int32_t(resolved);
             return true;
         }
+        outOfRange(index, count, what, line, corner);
+        return false;
+    }
+
+    // Kept out of line: the check above runs for every corner of a large mesh.
+    [[gnu::noinline]] void outOfRange(int index, std::int64_t count, const char* what,
+                                      std::int64_t line, int corner) {
         std::string why = std::string(what) + " index " + std::to_string(index);
         if (count == 0) {
             why += ": no " + std::string(what) + " comes before this face";
@@ -132,7 +189,6 @@ struct Reader {
             why += " is outside 1.." + std::to_string(count);
         }
         fail("f", line, corner, why);
-        return false;
     }
 
     void addFace(const tinyobj::index_t* indices, int count) {
@@ -198,11 +254,12 @@ struct Reader {
         // a positive area means counter-clockwise seen along the normal.
         double normal[3] = {0, 0, 0};
         const auto at = [&](std::size_t k) {
-            return &positions[3 * std::size_t(corners[k].vertex)];
+            const Vertex& v = vertices[std::size_t(corners[k].vertex)];
+            return std::array<float, 3>{v.x, v.y, v.z};
         };
         for (std::size_t k = 0; k < n; ++k) {
-            const float* a = at(k);
-            const float* b = at((k + 1) % n);
+            const auto a = at(k);
+            const auto b = at((k + 1) % n);
             for (int i = 0; i < 3; ++i) {
                 const int j = (i + 1) % 3, l = (i + 2) % 3;
                 normal[i] += (double(a[j]) - b[j]) * (double(a[l]) + b[l]);
@@ -323,6 +380,7 @@ std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNo
     if (body.substr(0, 3) == byteOrderMark) body.remove_prefix(3);
 
     Reader reader(maxCount, notes);
+    reader.reserveFor(body);
     tinyobj::callback_t callbacks;
     callbacks.vertex_cb = [](void* r, double x, double y, double z, double) {
         static_cast<Reader*>(r)->addVertex(x, y, z);
@@ -347,17 +405,11 @@ std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNo
         error.reason = reader.reason;
         return nullptr;
     }
-    const std::size_t vertexCount = reader.positions.size() / 3;
-    auto vertices = makeLargeArray<Vertex>(vertexCount);
-    for (std::size_t i = 0; i < vertexCount; ++i) {
-        vertices[i].setPosition(reader.positions[3 * i], reader.positions[3 * i + 1],
-                                reader.positions[3 * i + 2]);
-    }
+    const std::size_t vertexCount = reader.vertices.size();
     const std::size_t triangleCount = reader.triangles.size();
-    return std::make_unique<Mesh>(std::int32_t(vertexCount), std::move(vertices),
-                                  std::int32_t(triangleCount),
-                                  makeLargeArrayCopy(reader.triangles.data(), triangleCount),
-                                  makeLargeArrayCopy(reader.uvs.data(), triangleCount));
+    return std::make_unique<Mesh>(std::int32_t(vertexCount), reader.vertices.release(),
+                                  std::int32_t(triangleCount), reader.triangles.release(),
+                                  reader.uvs.release());
 }
 
 namespace {
