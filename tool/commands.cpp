@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 
 #include "gloam/geometry/large_array.h"
 #include "gloam/meshio/pob.h"
@@ -422,7 +423,13 @@ private:
 }  // namespace
 
 int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return Tool(out, err).run(args);
+    try {
+        return Tool(out, err).run(args);
+    } catch (const std::bad_alloc&) {
+        // A mesh or picture too large for this machine; nothing was written.
+        err << "gloam-pob: out of memory\n";
+        return ToolBadInput;
+    }
 }
 
 }  // namespace gloam

@@ -113,10 +113,12 @@ struct Reader {
             const void* end = std::memchr(text.data() + p, '\n', text.size() - p);
             p = end ? std::size_t(static_cast<const char*>(end) - text.data()) + 1 : text.size();
         }
-        vertices.reserve(v);
-        texcoords.reserve(2 * vt);
-        triangles.reserve(f);
-        uvs.reserve(f);
+        // No more than the limit: a text past it is refused anyway.
+        const auto limit = std::size_t(maxCount) + 1;
+        vertices.reserve(std::min(v, limit));
+        texcoords.reserve(2 * std::min(vt, limit));
+        triangles.reserve(std::min(f, limit));
+        uvs.reserve(std::min(f, limit));
     }
 
     std::int64_t vertexCount() const { return std::int64_t(vertices.size()); }
@@ -153,6 +155,11 @@ struct Reader {
     void addTexcoord(double u, double v) {
         const std::int64_t line = texcoordLines++;
         if (failed) return;
+        // Faces index them in 32 bits too.
+        if (texcoordCount() >= maxCount) {
+            fail("vt", line, -1, "more than " + std::to_string(maxCount) + " texture coordinates");
+            return;
+        }
         float stored[2];
         const double uv[2] = {u, v};
         for (int i = 0; i < 2; ++i) {
