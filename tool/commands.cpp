@@ -237,8 +237,9 @@ private:
         const std::string ext = extension(file);
         if (ext == "bmp") return bitmapInfo(file);
         if (ext != "pob") return usage("info", "'" + file + "' is neither .pob nor .bmp");
-        const std::unique_ptr<Mesh> mesh = loadPob(file.c_str());
-        if (!mesh) return failed({file, 0, 0, "not a POB mesh file the engine reads"});
+        FileError error;
+        const std::unique_ptr<Mesh> mesh = loadPob(file.c_str(), error);
+        if (!mesh) return failed(error);
         const MeshReport r = reportMesh(*mesh);
         out << file << ": POB mesh\n"
             << "  vertices   " << r.vertices << " (" << r.unusedVertices << " unused)\n"
@@ -257,9 +258,8 @@ private:
 
     int bitmapInfo(const std::string& file) {
         Texture texture;
-        if (!readBitmap(texture, file.c_str(), false, false, false)) {
-            return failed({file, 0, 0, "not a bitmap the engine reads"});
-        }
+        FileError error;
+        if (!readBitmap(texture, file.c_str(), false, false, false, error)) return failed(error);
         const auto powerOfTwo = [](std::int32_t n) { return (n & (n - 1)) == 0; };
         const std::size_t pixels = std::size_t(texture.width) * std::size_t(texture.height);
         std::int64_t keyed = 0;
@@ -276,11 +276,7 @@ private:
     }
 
     std::unique_ptr<Mesh> readMesh(const std::string& file, bool obj, FileError& error) {
-        if (!obj) {
-            std::unique_ptr<Mesh> mesh = loadPob(file.c_str());
-            if (!mesh) error = {file, 0, 0, "not a POB mesh file the engine reads"};
-            return mesh;
-        }
+        if (!obj) return loadPob(file.c_str(), error);
         Bytes text;
         if (!readBytes(file, text, error)) return nullptr;
         ObjNotes notes;
