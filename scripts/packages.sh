@@ -32,3 +32,6 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev git
                 libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth zlib1g-dev
                 libxtst-dev pkg-config)
+# gloam-pob compiles the OBJ reader and the picture decoder and resizer it uses
+# from these headers.
+BUILD_PACKAGES+=(libtinyobjloader-dev libstb-dev)

@@ -1,0 +1,292 @@
+// gloam-pob's conversions and its command line.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gloam/meshio/pob.h"
+#include "gloam/meshio/primitives.h"
+#include "gloam/textures/texture.h"
+#include "mesh_support.h"
+#include "tool/commands.h"
+#include "tool/mesh_edit.h"
+#include "tool/obj.h"
+#include "tool/picture.h"
+
+using namespace gloam;
+
+namespace {
+
+std::unique_ptr<Mesh> fromObj(const std::string& text, FileError& error,
+                              std::int64_t limit = std::numeric_limits<std::int32_t>::max()) {
+    ObjNotes notes;
+    return meshFromObj(text, error, notes, limit);
+}
+
+std::string pobOfObj(const std::string& text) {
+    FileError error;
+    const auto mesh = fromObj(text, error);
+    return mesh ? formatPob(*mesh) : error.message();
+}
+
+double signedArea(const Mesh& m, const Triangle& t) {
+    const Vertex &a = m.verts[t[0]], &b = m.verts[t[1]], &c = m.verts[t[2]];
+    return ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2.0;
+}
+
+TEST(ObjToPob, QuadWithNegativeIndexAndMissingUvAcrossGroups) {
+    const std::string obj =
+        "# a quad in two objects\r\n"
+        "o first\nv 0 0 0\nv 2 0 0\nv 2 1 0\n"
+        "g second\r\nv 0 1 0\n"
+        "vt 0 0\nvt 1 0\nvt 1 1\n"
+        "f 1/1 2/2 -2/3 -1\n";
+    EXPECT_EQ(pobOfObj(obj),
+              "POBFILE\n#Number of Vertices, Number of Indices\n4 2\n"
+              "#Vertex Definitions, 1 per line, x,y,z\n0 0 0\n2 0 0\n2 1 0\n0 1 0\n"
+              "#Triangles, 1 per line, vertex num for point 1,2,3\n0 1 2\n0 2 3\n"
+              "#TCoords, tu, tv pairs, 3 per triangle\n0 0 1 0 1 1\n0 0 1 1 0 0\n");
+}
+
+TEST(ObjToPob, ConcavePolygonsAreCoveredOnceWithTheirWinding) {
+    // A comb with three teeth (two reflex corners), both ways round.
+    const float comb[][2] = {{0, 0}, {6, 0}, {6, 3}, {5, 3}, {4, 1},
+                             {3, 3}, {2, 1}, {1, 3}, {0, 3}};
+    for (const bool reversed : {false, true}) {
+        std::string obj, face = "f";
+        for (int i = 0; i < 9; ++i) {
+            const auto& p = comb[reversed ? 8 - i : i];
+            obj += "v " + std::to_string(p[0]) + " " + std::to_string(p[1]) + " 0\n";
+            face += " " + std::to_string(i + 1);
+        }
+        FileError error;
+        const auto mesh = fromObj(obj + face + "\n", error);
+        ASSERT_TRUE(mesh) << error.message();
+        ASSERT_EQ(mesh->triCount, 7);
+        double total = 0;
+        for (int k = 0; k < mesh->triCount; ++k) {
+            const double area = signedArea(*mesh, *mesh->tris[k]);
+            EXPECT_GT(reversed ? -area : area, 0) << "triangle " << k;
+            total += area;
+        }
+        EXPECT_DOUBLE_EQ(reversed ? -total : total, 14);
+    }
+}
+
+TEST(ObjToPob, FaultsSayWhereAndWhy) {
+    const struct {
+        const char* obj;
+        const char* message;
+        std::int64_t limit = std::numeric_limits<std::int32_t>::max();
+    } cases[] = {
+        {"v 0 0 0\nv 1 0 0\n\nf 1 2 3\nv 0 1 0\n", "4:7: vertex index 3 is outside 1..2"},
+        {"v 0 0 0\r\nv 1 0 0\rf 1 -3 2\n", "3:5: vertex index -3 is outside -2..-1"},
+        {"f 1 2 3\n", "1:3: vertex index 1: no vertex comes before this face"},
+        {"v 0 0 0\nvt 0 0\n  f  1/1 1/2 1\n", "3:10: texture coordinate index 2 is outside 1..1"},
+        {"\xEF\xBB\xBFv 0 1e39 0\n", "1:8: y is not a number in float range"},
+        {"vt 0.5 -1e40\n", "1:8: v is not a number in float range"},
+        {"v 0 0 0\n#\nv 1 0 0\nv 2 0 0\n", "4:1: more than 2 vertices", 2},
+        {"v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\nf 1 2 3\nf 3 2 1\nf 1 2 3 1\n",
+         "7:1: more than 3 triangles", 3},
+    };
+    for (const auto& c : cases) {
+        FileError error;
+        error.file = "m.obj";
+        EXPECT_FALSE(fromObj(c.obj, error, c.limit));
+        EXPECT_EQ(error.message(), std::string("m.obj:") + c.message) << c.obj;
+    }
+}
+
+TEST(PobToObj, EngineMeshesComeBackByteForByte) {
+    std::vector<std::unique_ptr<Mesh>> meshes;
+    meshes.push_back(loadPob(GLOAM_ASSET_DIR "/table.pob"));
+    meshes.push_back(makeBox(150, 150, 150));
+    meshes.push_back(makeGrid(7, 4, 0.1f));
+    meshes.push_back(makeQuad(3, 1.5f));
+    meshes.push_back(meshOf({blackAt(-0.0f, 1e-7f, 3e38f), blackAt(1, 2, 3)}));
+    for (const auto& mesh : meshes) {
+        ASSERT_TRUE(mesh);
+        std::string obj, reason;
+        ASSERT_TRUE(formatObj(*mesh, obj, reason)) << reason;
+        EXPECT_EQ(pobOfObj(obj), formatPob(*mesh)) << obj;
+    }
+    meshes[3]->verts[2].x = std::numeric_limits<float>::infinity();
+    std::string obj, reason;
+    EXPECT_FALSE(formatObj(*meshes[3], obj, reason));
+    EXPECT_EQ(reason, "vertex 2 is not finite, which OBJ cannot hold");
+}
+
+// OBJ files from modelling tools wind faces counter-clockwise seen from
+// outside. Flipped, such a cube must get the normals of the engine's own box,
+// which its lights take as facing out.
+TEST(PobToObj, FlippedOutwardCubeHasTheNormalsOfTheEnginesBox) {
+    const auto box = makeBox(2, 2, 2);
+    std::string obj;
+    for (int i = 0; i < 8; ++i) {
+        const Vertex& v = box->verts[i];
+        obj += "v " + std::to_string(v.x) + " " + std::to_string(v.y) + " " + std::to_string(v.z) +
+               "\n";
+    }
+    obj += "f 1 4 3 2\nf 2 3 7 6\nf 5 8 4 1\nf 5 1 2 6\nf 4 8 7 3\nf 6 7 8 5\n";
+    FileError error;
+    auto cube = fromObj(obj, error);
+    ASSERT_TRUE(cube);
+    std::string reason;
+    ASSERT_TRUE(editMesh(*cube, {.flipWinding = true}, reason));
+    const std::string pob = formatPob(*cube);
+    cube = parsePob(pob);  // new normals from the edited corners
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_FIELDS3(cube->verts[i], nx, ny, nz, box->verts[i].nx, box->verts[i].ny,
+                       box->verts[i].nz, 1e-6);
+    }
+}
+
+TEST(MeshEdit, ScalesThenPlacesThenFlips) {
+    auto mesh = makeBox(2, 4, 6);
+    mesh->verts[0].setPosition(-1, -3, -3);  // lowest point below the box
+    std::string reason;
+    ASSERT_TRUE(editMesh(
+        *mesh, {.scale = 0.5, .centre = true, .floor = true, .flipWinding = true, .flipV = true},
+        reason));
+    const MeshReport r = reportMesh(*mesh);
+    EXPECT_EQ(r.min[0], -0.5f);
+    EXPECT_EQ(r.max[2], 1.5f);
+    EXPECT_EQ(r.min[1], 0.0f);
+    EXPECT_EQ(r.max[1], 2.5f);
+    EXPECT_EQ(*mesh->tris[0], (Triangle{0, 2, 1}));
+    EXPECT_EQ((*mesh->triUVs[0])[1].tu, 1.0f);  // corner 2's (1, 1), v flipped to 0
+    EXPECT_EQ((*mesh->triUVs[0])[1].tv, 0.0f);
+    EXPECT_FALSE(editMesh(*mesh, {.scale = 1e39}, reason));
+    EXPECT_EQ(r.max[1], reportMesh(*mesh).max[1]);
+}
+
+TEST(MeshReport, CountsWhatTheInfoCommandShows) {
+    const auto mesh = meshOf(
+        {blackAt(0, 0, 0), blackAt(1, 0, 0), blackAt(0, 1, 0), blackAt(2, 2, 0), blackAt(5, 5, 5)},
+        {{0, 1, 2}, {2, 1, 0}, {0, 1, 3}, {0, 0, 1}, {1, 2, 0}});
+    (*mesh->triUVs[2])[1] = {-1, 3};
+    const MeshReport r = reportMesh(*mesh);
+    EXPECT_EQ(r.unusedVertices, 1);
+    EXPECT_EQ(r.degenerate, 1);
+    EXPECT_EQ(r.duplicates, 2);
+    EXPECT_EQ(r.max[2], 5);
+    EXPECT_EQ(r.uvMin[0], -1);
+    EXPECT_EQ(r.uvMax[1], 3);
+}
+
+// An uncompressed TGA, top row first, from rows of RGBA pixels.
+std::string tga(int width, int height, const std::vector<std::uint8_t>& rgba) {
+    std::string file(18, '\0');
+    file[2] = 2;
+    file[12] = char(width), file[14] = char(height);
+    file[16] = 32, file[17] = 0x28;
+    for (std::size_t i = 0; i < rgba.size(); i += 4) {
+        file += {char(rgba[i + 2]), char(rgba[i + 1]), char(rgba[i]), char(rgba[i + 3])};
+    }
+    return file;
+}
+
+TEST(Picture, PowerOfTwoSidesBottomRowFirst) {
+    EXPECT_EQ(nearestPowerOfTwo(1), 1);
+    EXPECT_EQ(nearestPowerOfTwo(3), 4);
+    EXPECT_EQ(nearestPowerOfTwo(383), 256);
+    EXPECT_EQ(nearestPowerOfTwo(384), 512);
+    EXPECT_EQ(nearestPowerOfTwo(100000), 16384);
+
+    // Top row red and see-through, bottom row one key pixel and one blue.
+    const std::string file =
+        tga(2, 2, {255, 0, 0, 0, 0, 255, 0, 128, 255, 0, 255, 255, 0, 0, 255, 255});
+    Picture p;
+    std::string reason;
+    ASSERT_TRUE(convertPicture(reinterpret_cast<const std::uint8_t*>(file.data()), file.size(), 0,
+                               p, reason))
+        << reason;
+    EXPECT_EQ(p.rgb, (std::vector<std::uint8_t>{255, 0, 255, 0, 0, 255, 255, 0, 0, 0, 255, 0}));
+    EXPECT_EQ(p.translucentPixels, 2);
+    EXPECT_EQ(p.keyPixels, 1);
+
+    ASSERT_TRUE(convertPicture(reinterpret_cast<const std::uint8_t*>(file.data()), file.size(), 8,
+                               p, reason));
+    EXPECT_EQ(p.width * p.height, 64);
+    EXPECT_EQ(p.sourceKeyPixels, 1);
+    EXPECT_GT(p.rgb[2], 200);  // magenta at the bottom left, red at the top left
+    EXPECT_LT(p.rgb[3 * 56 + 2], 60);
+    const std::string text = "not a picture";
+    EXPECT_FALSE(convertPicture(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), 0,
+                                p, reason));
+}
+
+class Command : public ::testing::Test {
+protected:
+    int run(std::vector<std::string> args) {
+        out.str(""), err.str("");
+        return runTool(args, out, err);
+    }
+    std::string path(const std::string& name) { return ::testing::TempDir() + "tool_" + name; }
+    void put(const std::string& name, const std::string& bytes) {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+    }
+    std::string get(const std::string& name) {
+        std::ostringstream s;
+        s << std::ifstream(path(name), std::ios::binary).rdbuf();
+        return s.str();
+    }
+    std::ostringstream out, err;
+};
+
+TEST_F(Command, ExitsTwoForUsageOneForInputAndKeepsTheOldOutput) {
+    put("old.pob", "old");
+    put("bad.obj", "v 0 0 0\nf 1 1 2\n");
+    const struct {
+        std::vector<std::string> args;
+        int code;
+    } cases[] = {
+        {{}, 2},
+        {{"help"}, 0},
+        {{"explode"}, 2},
+        {{"info", "--help"}, 0},
+        {{"info", "a.pob", "b.pob"}, 2},
+        {{"info", "a.txt"}, 2},
+        {{"convert", "--help"}, 0},
+        {{"convert", "a.obj"}, 2},
+        {{"convert", "a.obj", "b.pob", "--scale", "0"}, 2},
+        {{"convert", "a.obj", "b.pob", "--spin"}, 2},
+        {{"convert", "a.obj", "b.png"}, 2},
+        {{"texture", "--help"}, 0},
+        {{"texture", "a.png", "b.bmp", "--size", "48"}, 2},
+        {{"texture", "a.png", "b.tga"}, 2},
+        {{"info", path("missing.pob")}, 1},
+        {{"texture", path("bad.obj"), path("b.bmp")}, 1},
+        {{"convert", path("bad.obj"), path("old.pob")}, 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.args), c.code) << (c.args.empty() ? "" : c.args[0]) << err.str();
+    }
+    EXPECT_EQ(err.str(),
+              "gloam-pob: " + path("bad.obj") + ":2:7: vertex index 2 is outside 1..1\n");
+    EXPECT_EQ(get("old.pob"), "old");
+}
+
+TEST_F(Command, TextureWritesABitmapTheEngineReadsAndWarnsOfTheKey) {
+    put("p.tga", tga(4, 1, {255, 0, 255, 255, 9, 9, 9, 255, 1, 2, 3, 0, 9, 9, 9, 255}));
+    ASSERT_EQ(run({"texture", path("p.tga"), path("p.bmp")}), 0) << err.str();
+    EXPECT_EQ(out.str(), path("p.bmp") + ": 4 x 1 from 4 x 1\n");
+    EXPECT_NE(err.str().find("note: " + path("p.tga") + ": alpha dropped: 1 pixel was"),
+              std::string::npos);
+    EXPECT_NE(err.str().find("warning: " + path("p.tga") + ": 1 pixel is (255, 0, 255)"),
+              std::string::npos)
+        << err.str();
+    Texture texture;
+    ASSERT_TRUE(readBitmap(texture, path("p.bmp").c_str(), false, false, false));
+    EXPECT_EQ(texture.width, 4);
+    EXPECT_EQ(run({"info", path("p.bmp")}), 0);
+    EXPECT_NE(out.str().find("4 x 1 (power-of-two sides)"), std::string::npos) << out.str();
+}
+
+}  // namespace

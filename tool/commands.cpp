@@ -1,0 +1,431 @@
+#include "tool/commands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <new>
+
+#include "gloam/geometry/large_array.h"
+#include "gloam/meshio/pob.h"
+#include "gloam/platform/files.h"
+#include "gloam/textures/bitmap.h"
+#include "gloam/textures/texture.h"
+#include "tool/mesh_edit.h"
+#include "tool/obj.h"
+#include "tool/picture.h"
+
+namespace gloam {
+
+namespace {
+
+const char* const mainHelp =
+    "usage: gloam-pob COMMAND ARGUMENTS...\n"
+    "\n"
+    "Brings meshes and pictures from other tools into the engine's formats.\n"
+    "\n"
+    "commands:\n"
+    "  info FILE            what a POB mesh or a bitmap holds, or why the engine\n"
+    "                       cannot read it\n"
+    "  convert IN OUT       a mesh from OBJ to POB or back, by the files' extensions\n"
+    "  texture IN OUT.bmp   a picture to a 24-bit bitmap with power-of-two sides\n"
+    "\n"
+    "`gloam-pob COMMAND --help` describes each. Exit status: 0 done, 1 a file\n"
+    "could not be read or written, 2 the command line is wrong.\n";
+
+const char* const infoHelp =
+    "usage: gloam-pob info FILE.pob|FILE.bmp\n"
+    "\n"
+    "For a POB mesh: vertex and triangle counts, unused vertices, degenerate\n"
+    "triangles (a corner named twice, or corners on one line), duplicate\n"
+    "triangles (the same three positions as an earlier one), the bounds and the\n"
+    "range of the texture coordinates. For a bitmap: its size, whether OpenGL 1.1\n"
+    "can take it (power-of-two sides) and how many pixels the colour key makes\n"
+    "transparent. Exits 0 when the engine reads the file and 1, saying where and\n"
+    "why, when it does not.\n";
+
+const char* const convertHelp =
+    "usage: gloam-pob convert IN OUT [OPTIONS]\n"
+    "\n"
+    "Converts a mesh between Wavefront OBJ (.obj) and the engine's POB (.pob),\n"
+    "chosen by the extensions. From OBJ: every vertex in file order, the texture\n"
+    "coordinates of every face corner (none becomes 0 0), all objects and groups\n"
+    "in one mesh, polygons split into triangles, negative indices counted back;\n"
+    "normals, materials, lines and points are left out. To OBJ: positions,\n"
+    "texture coordinates and faces; converting that back gives the same POB file.\n"
+    "\n"
+    "options, applied in this order:\n"
+    "  --scale S        multiply every position by S\n"
+    "  --centre         move the middle of the bounds to the origin\n"
+    "  --floor          move the lowest point to y = 0 (with --centre, centre in\n"
+    "                   x and z only)\n"
+    "  --flip-winding   reverse the corner order of every triangle\n"
+    "  --flip-v         v becomes 1 - v\n"
+    "\n"
+    "Modelling tools write OBJ faces counter-clockwise seen from outside; the\n"
+    "engine lights the side from which a face runs clockwise, so their meshes\n"
+    "want --flip-winding. V runs up the picture in OBJ and in the engine alike;\n"
+    "--flip-v is for files written the other way.\n";
+
+const char* const textureHelp =
+    "usage: gloam-pob texture IN OUT.bmp [--size N]\n"
+    "\n"
+    "Converts a picture (PNG, JPEG, TGA, BMP of any depth, GIF, HDR) to the\n"
+    "uncompressed 24-bit bitmap the engine reads. OpenGL 1.1 takes only\n"
+    "power-of-two sides: each side is resized to the nearest power of two, or\n"
+    "the picture to N x N with --size N (a power of two up to 16384). Alpha is\n"
+    "dropped, with a note: the engine makes pixels of exactly (255, 0, 255)\n"
+    "transparent instead, and the tool warns when the result holds that colour.\n";
+
+// One command's arguments: the files, and the options with their values.
+struct Arguments {
+    std::vector<std::string> files;
+    std::map<std::string, std::string> options;
+    bool help = false;
+};
+
+class Tool {
+public:
+    Tool(std::ostream& out, std::ostream& err) : out(out), err(err) {}
+
+    int run(const std::vector<std::string>& args) {
+        if (args.empty()) return usage("", "no command given");
+        const std::string& command = args[0];
+        if (command == "--help" || command == "-h" || command == "help") {
+            out << mainHelp;
+            return ToolOk;
+        }
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (command == "info") return info(rest);
+        if (command == "convert") return convert(rest);
+        if (command == "texture") return texture(rest);
+        return usage("", "unknown command '" + command + "'");
+    }
+
+private:
+    int usage(const std::string& command, const std::string& problem) {
+        err << "gloam-pob: " << problem << "\n"
+            << "Try 'gloam-pob " << (command.empty() ? "" : command + " ") << "--help'.\n";
+        return ToolBadUsage;
+    }
+
+    int failed(const FileError& error) {
+        err << "gloam-pob: " << error.message() << "\n";
+        return ToolBadInput;
+    }
+
+    void note(const std::string& file, const std::string& text) {
+        err << "gloam-pob: note: " << file << ": " << text << "\n";
+    }
+
+    void warn(const std::string& file, const std::string& text) {
+        err << "gloam-pob: warning: " << file << ": " << text << "\n";
+    }
+
+    // Splits files from options; `valued` options take the next argument.
+    bool parse(const std::string& command, const std::vector<std::string>& args,
+               const std::vector<std::string>& flags, const std::vector<std::string>& valued,
+               std::size_t fileCount, Arguments& parsed, int& status) {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const std::string& arg = args[i];
+            if (arg == "--help" || arg == "-h") {
+                parsed.help = true;
+            } else if (std::find(valued.begin(), valued.end(), arg) != valued.end()) {
+                if (i + 1 == args.size()) {
+                    status = usage(command, arg + " needs a value");
+                    return false;
+                }
+                parsed.options[arg] = args[++i];
+            } else if (std::find(flags.begin(), flags.end(), arg) != flags.end()) {
+                parsed.options[arg] = "";
+            } else if (arg.size() > 1 && arg[0] == '-') {
+                status = usage(command, "unknown option '" + arg + "'");
+                return false;
+            } else {
+                parsed.files.push_back(arg);
+            }
+        }
+        if (!parsed.help && parsed.files.size() != fileCount) {
+            status = usage(command, "takes " + std::to_string(fileCount) + " file name" +
+                                        (fileCount == 1 ? "" : "s") + ", not " +
+                                        std::to_string(parsed.files.size()));
+            return false;
+        }
+        return true;
+    }
+
+    static std::string extension(const std::string& file) {
+        const std::size_t dot = file.find_last_of('.');
+        const std::size_t slash = file.find_last_of("/\\");
+        if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+        std::string ext = file.substr(dot + 1);
+        for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return ext;
+    }
+
+    static std::string count(std::int64_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    }
+
+    static std::string number(double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", value);
+        return text;
+    }
+
+    // A file's bytes, in memory that asks for huge pages: a large mesh's text
+    // is read faster into it than into ordinary pages.
+    struct Bytes {
+        LargeArray<char> data;
+        std::size_t size = 0;
+        std::string_view view() const { return {data.get(), size}; }
+        const std::uint8_t* bytes() const {
+            return reinterpret_cast<const std::uint8_t*>(data.get());
+        }
+    };
+
+    static bool readBytes(const std::string& file, Bytes& bytes, FileError& error) {
+        error = FileError{file, 0, 0, ""};
+        std::FILE* f = std::fopen(file.c_str(), "rb");
+        if (!f) {
+            error.reason = systemReason(errno);
+            return false;
+        }
+        // Room for what the file says it holds and one byte more, so that
+        // the first read can see the end; a file that grows meanwhile, or
+        // reports no size, is read on with the room doubled.
+        long size = -1;
+        if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+        bool ok = std::fseek(f, 0, SEEK_SET) == 0;
+        std::size_t capacity = size >= 0 ? std::size_t(size) + 1 : std::size_t{1} << 16;
+        bytes.data = makeLargeArrayForOverwrite<char>(capacity);
+        bytes.size = 0;
+        while (ok) {
+            const std::size_t got =
+                std::fread(bytes.data.get() + bytes.size, 1, capacity - bytes.size, f);
+            bytes.size += got;
+            if (bytes.size < capacity) break;
+            auto bigger = makeLargeArrayForOverwrite<char>(2 * capacity);
+            std::memcpy(bigger.get(), bytes.data.get(), bytes.size);
+            bytes.data = std::move(bigger);
+            capacity *= 2;
+        }
+        ok = ok && !std::ferror(f);
+        if (!ok) error.reason = systemReason(errno);
+        std::fclose(f);
+        return ok;
+    }
+
+    static bool write(const std::string& file, const std::string& bytes, FileError& error) {
+        return writeFileAtomically(file.c_str(), bytes.data(), bytes.size(), error);
+    }
+
+    int info(const std::vector<std::string>& args) {
+        Arguments a;
+        int status = ToolOk;
+        if (!parse("info", args, {}, {}, 1, a, status)) return status;
+        if (a.help) {
+            out << infoHelp;
+            return ToolOk;
+        }
+        const std::string& file = a.files[0];
+        const std::string ext = extension(file);
+        if (ext == "bmp") return bitmapInfo(file);
+        if (ext != "pob") return usage("info", "'" + file + "' is neither .pob nor .bmp");
+        FileError error;
+        const std::unique_ptr<Mesh> mesh = loadPob(file.c_str(), error);
+        if (!mesh) return failed(error);
+        const MeshReport r = reportMesh(*mesh);
+        out << file << ": POB mesh\n"
+            << "  vertices   " << r.vertices << " (" << r.unusedVertices << " unused)\n"
+            << "  triangles  " << r.triangles << " (" << r.degenerate << " degenerate, "
+            << r.duplicates << " duplicate)\n"
+            << "  bounds     x " << number(r.min[0]) << " .. " << number(r.max[0]) << ", y "
+            << number(r.min[1]) << " .. " << number(r.max[1]) << ", z " << number(r.min[2])
+            << " .. " << number(r.max[2]) << "\n"
+            << "  size       " << number(double(r.max[0]) - r.min[0]) << " x "
+            << number(double(r.max[1]) - r.min[1]) << " x " << number(double(r.max[2]) - r.min[2])
+            << "\n"
+            << "  uv range   u " << number(r.uvMin[0]) << " .. " << number(r.uvMax[0]) << ", v "
+            << number(r.uvMin[1]) << " .. " << number(r.uvMax[1]) << "\n";
+        return ToolOk;
+    }
+
+    int bitmapInfo(const std::string& file) {
+        Texture texture;
+        FileError error;
+        if (!readBitmap(texture, file.c_str(), false, false, false, error)) return failed(error);
+        const auto powerOfTwo = [](std::int32_t n) { return (n & (n - 1)) == 0; };
+        const std::size_t pixels = std::size_t(texture.width) * std::size_t(texture.height);
+        std::int64_t keyed = 0;
+        for (std::size_t i = 0; i < pixels; ++i) keyed += texture.pixels[4 * i + 3] == 0;
+        const bool usable = powerOfTwo(texture.width) && powerOfTwo(texture.height);
+        out << file << ": 24-bit bitmap\n"
+            << "  size        " << texture.width << " x " << texture.height
+            << (usable ? " (power-of-two sides)" : " (not power-of-two sides)") << "\n"
+            << "  colour key  " << keyed << " pixels of (255, 0, 255), drawn transparent\n";
+        if (!usable) {
+            warn(file, "OpenGL 1.1 takes only power-of-two sides; 'gloam-pob texture' resizes it");
+        }
+        return ToolOk;
+    }
+
+    std::unique_ptr<Mesh> readMesh(const std::string& file, bool obj, FileError& error) {
+        if (!obj) return loadPob(file.c_str(), error);
+        Bytes text;
+        if (!readBytes(file, text, error)) return nullptr;
+        ObjNotes notes;
+        std::unique_ptr<Mesh> mesh = meshFromObj(text.view(), error, notes);
+        if (!mesh) return nullptr;
+        if (notes.cornersWithoutUV > 0) {
+            note(file, count(notes.cornersWithoutUV, "face corner has", "face corners have") +
+                           " no texture coordinate; they get 0 0");
+        }
+        if (notes.shortFaces > 0) {
+            note(file, count(notes.shortFaces, "face", "faces") +
+                           " with fewer than three corners left out");
+        }
+        if (notes.largeConcave > 0) {
+            warn(file, count(notes.largeConcave, "concave face has", "concave faces have") +
+                           " too many corners to split carefully; split as fans, which may "
+                           "overlap");
+        }
+        return mesh;
+    }
+
+    int convert(const std::vector<std::string>& args) {
+        Arguments a;
+        int status = ToolOk;
+        if (!parse("convert", args, {"--centre", "--floor", "--flip-winding", "--flip-v"},
+                   {"--scale"}, 2, a, status)) {
+            return status;
+        }
+        if (a.help) {
+            out << convertHelp;
+            return ToolOk;
+        }
+        const std::string &in = a.files[0], &outFile = a.files[1];
+        const std::string inExt = extension(in), outExt = extension(outFile);
+        for (const std::string* ext : {&inExt, &outExt}) {
+            if (*ext != "obj" && *ext != "pob") {
+                return usage("convert",
+                             "'" + (ext == &inExt ? in : outFile) + "' is neither .obj nor .pob");
+            }
+        }
+        MeshEdit edit;
+        edit.centre = a.options.count("--centre") > 0;
+        edit.floor = a.options.count("--floor") > 0;
+        edit.flipWinding = a.options.count("--flip-winding") > 0;
+        edit.flipV = a.options.count("--flip-v") > 0;
+        if (a.options.count("--scale")) {
+            const std::string& text = a.options["--scale"];
+            const auto [end, fault] =
+                std::from_chars(text.data(), text.data() + text.size(), edit.scale);
+            if (fault != std::errc() || end != text.data() + text.size() ||
+                !std::isfinite(edit.scale) || edit.scale == 0) {
+                return usage("convert",
+                             "--scale takes a finite number other than 0, not '" + text + "'");
+            }
+        }
+
+        FileError error;
+        std::unique_ptr<Mesh> mesh = readMesh(in, inExt == "obj", error);
+        if (!mesh) return failed(error);
+        std::string reason;
+        const bool identity =
+            edit.scale == 1 && !edit.centre && !edit.floor && !edit.flipWinding && !edit.flipV;
+        if (!identity && !editMesh(*mesh, edit, reason)) return failed({in, 0, 0, reason});
+        if (outExt == "pob") {
+            // savePob streams the file out, but does not say why it fails:
+            // then the same bytes go once more through a writer that does.
+            if (!mesh->savePob(outFile.c_str()) && !write(outFile, formatPob(*mesh), error)) {
+                return failed(error);
+            }
+        } else {
+            std::string bytes;
+            if (!formatObj(*mesh, bytes, reason)) return failed({in, 0, 0, reason});
+            if (!write(outFile, bytes, error)) return failed(error);
+        }
+        out << outFile << ": " << mesh->vertCount << " vertices, " << mesh->triCount
+            << " triangles\n";
+        return ToolOk;
+    }
+
+    int texture(const std::vector<std::string>& args) {
+        Arguments a;
+        int status = ToolOk;
+        if (!parse("texture", args, {}, {"--size"}, 2, a, status)) return status;
+        if (a.help) {
+            out << textureHelp;
+            return ToolOk;
+        }
+        const std::string &in = a.files[0], &outFile = a.files[1];
+        if (extension(outFile) != "bmp") {
+            return usage("texture", "the output '" + outFile + "' must be a .bmp file");
+        }
+        std::int32_t side = 0;
+        if (a.options.count("--size")) {
+            const std::string& text = a.options["--size"];
+            const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), side);
+            if (fault != std::errc() || end != text.data() + text.size() || side < 1 ||
+                side > maxBitmapDimension || (side & (side - 1)) != 0) {
+                return usage("texture", "--size takes a power of two from 1 to " +
+                                            std::to_string(maxBitmapDimension) + ", not '" + text +
+                                            "'");
+            }
+        }
+
+        Bytes bytes;
+        FileError error;
+        if (!readBytes(in, bytes, error)) return failed(error);
+        Picture picture;
+        std::string reason;
+        if (!convertPicture(bytes.bytes(), bytes.size, side, picture, reason)) {
+            return failed({in, 0, 0, reason});
+        }
+        if (picture.translucentPixels > 0) {
+            note(in,
+                 "alpha dropped: " + count(picture.translucentPixels, "pixel was", "pixels were") +
+                     " not opaque; the engine cuts out pixels of exactly (255, 0, 255) "
+                     "instead");
+        }
+        if (picture.keyPixels > 0 || picture.sourceKeyPixels > 0) {
+            std::string text = count(picture.keyPixels, "pixel is", "pixels are") +
+                               " (255, 0, 255), the colour key, and will be transparent";
+            if (picture.keyPixels != picture.sourceKeyPixels) {
+                text += " (" + std::to_string(picture.sourceKeyPixels) +
+                        " before resizing, which blends the key into its neighbours)";
+            }
+            warn(in, text);
+        }
+        if (!writeBitmap(outFile.c_str(), picture.rgb.data(), picture.width, picture.height,
+                         error)) {
+            return failed(error);
+        }
+        out << outFile << ": " << picture.width << " x " << picture.height << " from "
+            << picture.sourceWidth << " x " << picture.sourceHeight << "\n";
+        return ToolOk;
+    }
+
+    std::ostream& out;
+    std::ostream& err;
+};
+
+}  // namespace
+
+int runTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        return Tool(out, err).run(args);
+    } catch (const std::bad_alloc&) {
+        // A mesh or picture too large for this machine; nothing was written.
+        err << "gloam-pob: out of memory\n";
+        return ToolBadInput;
+    }
+}
+
+}  // namespace gloam

@@ -1,0 +1,508 @@
+#include "tool/obj.h"
+
+#include <tiny_obj_loader.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <istream>
+#include <numeric>
+#include <streambuf>
+#include <unordered_map>
+#include <vector>
+
+namespace gloam {
+
+namespace {
+
+// Lets tinyobjloader read the caller's bytes where they are.
+class MemoryBuffer : public std::streambuf {
+public:
+    explicit MemoryBuffer(std::string_view text) {
+        char* begin = const_cast<char*>(text.data());
+        setg(begin, begin, begin + text.size());
+    }
+};
+
+// An array that the mesh can take over as it is: a large mesh's triangles
+// would cost a copy, and their fresh pages, once more at the end.
+template <class T>
+class Growing {
+public:
+    std::size_t size() const { return count; }
+    void reserve(std::size_t n) {
+        if (n <= capacity) return;
+        auto bigger = makeLargeArrayForOverwrite<T>(n);
+        std::copy_n(data.get(), count, bigger.get());
+        data = std::move(bigger);
+        capacity = n;
+    }
+    void push_back(const T& value) {
+        if (count == capacity) reserve(std::max<std::size_t>(64, 2 * capacity));
+        data[count++] = value;
+    }
+    const T& operator[](std::size_t i) const { return data[i]; }
+    LargeArray<T> release() { return std::move(data); }
+
+private:
+    LargeArray<T> data;
+    std::size_t count = 0;
+    std::size_t capacity = 0;
+};
+
+struct Corner {
+    std::int32_t vertex;
+    std::int32_t texcoord;  // -1: none
+};
+
+struct Point2 {
+    double x, y;
+};
+
+double turn(Point2 a, Point2 b, Point2 c) {
+    return (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
+}
+
+// Clipping ears costs up to the cube of the corner count; beyond this a
+// concave polygon is split as a fan, which may overlap itself.
+constexpr std::size_t maxClippedCorners = 256;
+
+// Gathers what tinyobjloader reports, line by line. The first fault is kept
+// and everything after it ignored: the parser cannot be stopped.
+struct Reader {
+    Reader(std::int64_t limit, ObjNotes& notes) : maxCount(limit), notes(notes) {}
+
+    std::int64_t maxCount;
+    ObjNotes& notes;
+    Growing<Vertex> vertices;
+    std::vector<float> texcoords;  // u, v per entry
+    Growing<Triangle> triangles;
+    Growing<TriangleUV> uvs;
+    std::vector<Corner> corners;
+    std::int64_t vertexLines = 0, texcoordLines = 0, faceLines = 0;
+
+    bool failed = false;
+    const char* keyword = "";
+    std::int64_t ordinal = 0;  // which statement of that keyword, from 0
+    int argument = 0;          // which of its arguments, from 0; -1 for the whole statement
+    std::string reason;
+
+    void fail(const char* word, std::int64_t which, int arg, std::string why) {
+        if (failed) return;
+        failed = true;
+        keyword = word;
+        ordinal = which;
+        argument = arg;
+        reason = std::move(why);
+    }
+
+    // Room for what the text seems to hold, counted roughly: growing the
+    // arrays of a large mesh step by step costs more than this look.
+    void reserveFor(std::string_view text) {
+        std::size_t v = 0, vt = 0, f = 0;
+        for (std::size_t p = 0; p < text.size();) {
+            while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
+            if (p + 2 < text.size()) {
+                const char a = text[p], b = text[p + 1];
+                v += a == 'v' && (b == ' ' || b == '\t');
+                vt += a == 'v' && b == 't';
+                f += a == 'f' && (b == ' ' || b == '\t');
+            }
+            const void* end = std::memchr(text.data() + p, '\n', text.size() - p);
+            p = end ? std::size_t(static_cast<const char*>(end) - text.data()) + 1 : text.size();
+        }
+        // No more than the limit: a text past it is refused anyway.
+        const auto limit = std::size_t(maxCount) + 1;
+        vertices.reserve(std::min(v, limit));
+        texcoords.reserve(2 * std::min(vt, limit));
+        triangles.reserve(std::min(f, limit));
+        uvs.reserve(std::min(f, limit));
+    }
+
+    std::int64_t vertexCount() const { return std::int64_t(vertices.size()); }
+    std::int64_t texcoordCount() const { return std::int64_t(texcoords.size() / 2); }
+
+    // A coordinate as the engine stores it; false beyond float range.
+    static bool toFloat(double value, float& out) {
+        if (!(std::fabs(value) <= double(std::numeric_limits<float>::max()))) return false;
+        out = float(value);
+        return true;
+    }
+
+    void addVertex(double x, double y, double z) {
+        const std::int64_t line = vertexLines++;
+        if (failed) return;
+        if (vertexCount() >= maxCount) {
+            fail("v", line, -1, "more than " + std::to_string(maxCount) + " vertices");
+            return;
+        }
+        const double xyz[3] = {x, y, z};
+        float stored[3];
+        for (int i = 0; i < 3; ++i) {
+            if (!toFloat(xyz[i], stored[i])) {
+                fail("v", line, i,
+                     std::string(1, char('x' + i)) + " is not a number in float range");
+                return;
+            }
+        }
+        Vertex vertex;  // black, as every reader's vertices are
+        vertex.setPosition(stored[0], stored[1], stored[2]);
+        vertices.push_back(vertex);
+    }
+
+    void addTexcoord(double u, double v) {
+        const std::int64_t line = texcoordLines++;
+        if (failed) return;
+        // Faces index them in 32 bits too.
+        if (texcoordCount() >= maxCount) {
+            fail("vt", line, -1, "more than " + std::to_string(maxCount) + " texture coordinates");
+            return;
+        }
+        float stored[2];
+        const double uv[2] = {u, v};
+        for (int i = 0; i < 2; ++i) {
+            if (!toFloat(uv[i], stored[i])) {
+                fail("vt", line, i,
+                     std::string(i == 0 ? "u" : "v") + " is not a number in float range");
+                return;
+            }
+        }
+        texcoords.insert(texcoords.end(), stored, stored + 2);
+    }
+
+    // An OBJ index, from 1 or counting back from -1, as a 0-based one.
+    bool resolve(int index, std::int64_t count, const char* what, std::int64_t line, int corner,
+                 std::int32_t& out) {
+        const std::int64_t resolved = index > 0 ? std::int64_t(index) - 1 : count + index;
+        if (index != 0 && resolved >= 0 && resolved < count) {
+            out = std::int32_t(resolved);
+            return true;
+        }
+        outOfRange(index, count, what, line, corner);
+        return false;
+    }
+
+    // Kept out of line: the check above runs for every corner of a large mesh.
+    [[gnu::noinline]] void outOfRange(int index, std::int64_t count, const char* what,
+                                      std::int64_t line, int corner) {
+        std::string why = std::string(what) + " index " + std::to_string(index);
+        if (count == 0) {
+            why += ": no " + std::string(what) + " comes before this face";
+        } else if (index < 0) {
+            why += " is outside -" + std::to_string(count) + "..-1";
+        } else {
+            why += " is outside 1.." + std::to_string(count);
+        }
+        fail("f", line, corner, why);
+    }
+
+    void addFace(const tinyobj::index_t* indices, int count) {
+        const std::int64_t line = faceLines++;
+        if (failed) return;
+        corners.clear();
+        for (int k = 0; k < count; ++k) {
+            Corner c{0, -1};
+            if (!resolve(indices[k].vertex_index, vertexCount(), "vertex", line, k, c.vertex)) {
+                return;
+            }
+            // 0 is what tinyobjloader passes for a corner written without one.
+            if (indices[k].texcoord_index == 0) {
+                ++notes.cornersWithoutUV;
+            } else if (!resolve(indices[k].texcoord_index, texcoordCount(), "texture coordinate",
+                                line, k, c.texcoord)) {
+                return;
+            }
+            corners.push_back(c);
+        }
+        if (count < 3) {
+            ++notes.shortFaces;
+            return;
+        }
+        if (std::int64_t(triangles.size()) + count - 2 > maxCount) {
+            fail("f", line, -1, "more than " + std::to_string(maxCount) + " triangles");
+            return;
+        }
+        if (count > 3) ++notes.polygons;
+        triangulate();
+    }
+
+    void emit(const Corner& a, const Corner& b, const Corner& c) {
+        triangles.push_back({a.vertex, b.vertex, c.vertex});
+        TriangleUV uv;
+        const Corner* abc[3] = {&a, &b, &c};
+        for (int i = 0; i < 3; ++i) {
+            if (abc[i]->texcoord >= 0) {
+                uv[i].tu = texcoords[2 * std::size_t(abc[i]->texcoord)];
+                uv[i].tv = texcoords[2 * std::size_t(abc[i]->texcoord) + 1];
+            }
+        }
+        uvs.push_back(uv);
+    }
+
+    void fan(const std::vector<std::size_t>& order) {
+        for (std::size_t k = 1; k + 1 < order.size(); ++k) {
+            emit(corners[order[0]], corners[order[k]], corners[order[k + 1]]);
+        }
+    }
+
+    // Splits the face in `corners` into triangles wound as it is.
+    void triangulate() {
+        const std::size_t n = corners.size();
+        std::vector<std::size_t> order(n);
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        if (n == 3) {
+            fan(order);
+            return;
+        }
+        // Newell's normal picks the plane to work in: the one across its
+        // largest component, with the other two axes in cyclic order so that
+        // a positive area means counter-clockwise seen along the normal.
+        double normal[3] = {0, 0, 0};
+        const auto at = [&](std::size_t k) {
+            const Vertex& v = vertices[std::size_t(corners[k].vertex)];
+            return std::array<float, 3>{v.x, v.y, v.z};
+        };
+        for (std::size_t k = 0; k < n; ++k) {
+            const auto a = at(k);
+            const auto b = at((k + 1) % n);
+            for (int i = 0; i < 3; ++i) {
+                const int j = (i + 1) % 3, l = (i + 2) % 3;
+                normal[i] += (double(a[j]) - b[j]) * (double(a[l]) + b[l]);
+            }
+        }
+        int axis = 0;
+        for (int i = 1; i < 3; ++i) {
+            if (std::fabs(normal[i]) > std::fabs(normal[axis])) axis = i;
+        }
+        const double sense = normal[axis] > 0 ? 1.0 : -1.0;
+        std::vector<Point2> flat(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            flat[k] = {at(k)[(axis + 1) % 3], at(k)[(axis + 2) % 3]};
+        }
+        bool convex = true;
+        for (std::size_t k = 0; k < n && convex; ++k) {
+            convex = sense * turn(flat[(k + n - 1) % n], flat[k], flat[(k + 1) % n]) >= 0;
+        }
+        if (convex || normal[axis] == 0) {
+            fan(order);
+            return;
+        }
+        if (n > maxClippedCorners) {
+            ++notes.largeConcave;
+            fan(order);
+            return;
+        }
+        clipEars(order, flat, sense);
+    }
+
+    void clipEars(std::vector<std::size_t>& order, const std::vector<Point2>& flat, double sense) {
+        const auto inside = [&](Point2 p, Point2 a, Point2 b, Point2 c) {
+            return sense * turn(a, b, p) >= 0 && sense * turn(b, c, p) >= 0 &&
+                   sense * turn(c, a, p) >= 0;
+        };
+        std::size_t start = 1;
+        while (order.size() > 3) {
+            const std::size_t m = order.size();
+            bool clipped = false;
+            for (std::size_t tries = 0; tries < m && !clipped; ++tries) {
+                const std::size_t k = (start + tries) % m;
+                const std::size_t prev = order[(k + m - 1) % m], cur = order[k],
+                                  next = order[(k + 1) % m];
+                if (sense * turn(flat[prev], flat[cur], flat[next]) <= 0) continue;
+                bool empty = true;
+                for (std::size_t other : order) {
+                    if (other != prev && other != cur && other != next &&
+                        inside(flat[other], flat[prev], flat[cur], flat[next])) {
+                        empty = false;
+                        break;
+                    }
+                }
+                if (!empty) continue;
+                emit(corners[prev], corners[cur], corners[next]);
+                order.erase(order.begin() + std::ptrdiff_t(k));
+                start = k > 1 ? k - 1 : 1;
+                clipped = true;
+            }
+            // Only a polygon that crosses or folds onto itself has no ear.
+            if (!clipped) break;
+        }
+        fan(order);
+    }
+};
+
+struct Place {
+    std::int64_t line = 0;
+    std::int64_t column = 0;
+};
+
+// Where the `ordinal`-th statement with `keyword` is, and the column of its
+// `argument`-th argument (the statement's own with -1), with lines split and statements recognised
+// as tinyobjloader does it (a line ends at LF, CRLF or a lone CR; a face line counts only with at
+// least one corner).
+Place locate(std::string_view text, std::string_view keyword, std::int64_t ordinal, int argument) {
+    Place place;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        ++place.line;
+        std::size_t end = pos;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+        std::size_t next = end;
+        if (next < text.size())
+            next += text[next] == '\r' && text.substr(next, 2) == "\r\n" ? 2 : 1;
+        std::string_view line = text.substr(pos, end - pos);
+        line = line.substr(0, line.find('\0'));  // the parser reads it as a C string
+        pos = next;
+
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string_view::npos || line.substr(start, keyword.size()) != keyword) {
+            continue;
+        }
+        std::size_t p = start + keyword.size();
+        if (p >= line.size() || (line[p] != ' ' && line[p] != '\t')) continue;
+        if (keyword == "f" && line.find_first_not_of(" \t", p) == std::string_view::npos) continue;
+        if (ordinal-- > 0) continue;
+
+        for (int i = 0; argument >= 0; ++i) {
+            p = line.find_first_not_of(" \t", p);
+            if (p == std::string_view::npos) break;
+            if (i == argument) break;
+            p = line.find_first_of(" \t", p);
+        }
+        place.column = std::int64_t(argument < 0 || p == std::string_view::npos ? start : p) + 1;
+        return place;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNotes& notes,
+                                  std::int64_t maxCount) {
+    // tinyobjloader would take a byte-order mark for part of the first
+    // statement, and drop that statement.
+    std::string_view body = text;
+    const std::string_view byteOrderMark = "\xEF\xBB\xBF";
+    if (body.substr(0, 3) == byteOrderMark) body.remove_prefix(3);
+
+    Reader reader(maxCount, notes);
+    reader.reserveFor(body);
+    tinyobj::callback_t callbacks;
+    callbacks.vertex_cb = [](void* r, double x, double y, double z, double) {
+        static_cast<Reader*>(r)->addVertex(x, y, z);
+    };
+    callbacks.texcoord_cb = [](void* r, double u, double v, double) {
+        static_cast<Reader*>(r)->addTexcoord(u, v);
+    };
+    callbacks.index_cb = [](void* r, tinyobj::index_t* indices, int count) {
+        static_cast<Reader*>(r)->addFace(indices, count);
+    };
+    MemoryBuffer buffer(body);
+    std::istream in(&buffer);
+    std::string warnings, errors;
+    // Without a material reader it opens no other file.
+    tinyobj::LoadObjWithCallback(in, callbacks, &reader, nullptr, &warnings, &errors);
+
+    if (reader.failed) {
+        const Place place = locate(body, reader.keyword, reader.ordinal, reader.argument);
+        error.line = place.line;
+        error.column =
+            place.column + (place.line == 1 ? std::int64_t(text.size() - body.size()) : 0);
+        error.reason = reader.reason;
+        return nullptr;
+    }
+    const std::size_t vertexCount = reader.vertices.size();
+    const std::size_t triangleCount = reader.triangles.size();
+    return std::make_unique<Mesh>(std::int32_t(vertexCount), reader.vertices.release(),
+                                  std::int32_t(triangleCount), reader.triangles.release(),
+                                  reader.uvs.release());
+}
+
+namespace {
+
+// As the POB writer writes it: six significant digits, %g notation.
+void put(std::string& out, float value) {
+    char digits[16];
+    const auto end =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 6).ptr;
+    out.append(digits, end);
+}
+
+void put(std::string& out, std::int64_t value) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+}  // namespace
+
+bool formatObj(const Mesh& mesh, std::string& text, std::string& reason) {
+    const std::size_t vertexCount = std::size_t(std::max(mesh.vertCount, 0));
+    const std::size_t triangleCount = std::size_t(std::max(mesh.triCount, 0));
+    for (std::size_t i = 0; i < vertexCount; ++i) {
+        const Vertex& v = mesh.verts[i];
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) {
+            reason = "vertex " + std::to_string(i) + " is not finite, which OBJ cannot hold";
+            return false;
+        }
+    }
+    // Each distinct coordinate pair once, in the order the corners first use it.
+    std::unordered_map<std::uint64_t, std::int64_t> texcoordIndex;
+    std::vector<std::int64_t> cornerTexcoord(3 * triangleCount);
+    std::string texcoordLines;
+    for (std::size_t k = 0; k < triangleCount; ++k) {
+        for (int c = 0; c < 3; ++c) {
+            const TexCoord& t = (*mesh.triUVs[k])[std::size_t(c)];
+            if (!std::isfinite(t.tu) || !std::isfinite(t.tv)) {
+                reason = "a texture coordinate of triangle " + std::to_string(k) +
+                         " is not finite, which OBJ cannot hold";
+                return false;
+            }
+            std::uint32_t u, v;
+            std::memcpy(&u, &t.tu, 4);
+            std::memcpy(&v, &t.tv, 4);
+            const auto [entry, added] = texcoordIndex.try_emplace(
+                std::uint64_t(u) << 32 | v, std::int64_t(texcoordIndex.size()) + 1);
+            if (added) {
+                texcoordLines += "vt ";
+                put(texcoordLines, t.tu);
+                texcoordLines += ' ';
+                put(texcoordLines, t.tv);
+                texcoordLines += '\n';
+            }
+            cornerTexcoord[3 * k + std::size_t(c)] = entry->second;
+        }
+    }
+
+    text.clear();
+    text.reserve(40 + 30 * vertexCount + texcoordLines.size() + 30 * triangleCount);
+    text += "# gloam-pob: ";
+    put(text, std::int64_t(vertexCount));
+    text += " vertices, ";
+    put(text, std::int64_t(triangleCount));
+    text += " triangles\n";
+    for (std::size_t i = 0; i < vertexCount; ++i) {
+        const Vertex& v = mesh.verts[i];
+        text += "v ";
+        put(text, v.x);
+        text += ' ';
+        put(text, v.y);
+        text += ' ';
+        put(text, v.z);
+        text += '\n';
+    }
+    text += texcoordLines;
+    for (std::size_t k = 0; k < triangleCount; ++k) {
+        text += 'f';
+        for (int c = 0; c < 3; ++c) {
+            text += ' ';
+            put(text, std::int64_t((*mesh.tris[k])[std::size_t(c)]) + 1);
+            text += '/';
+            put(text, cornerTexcoord[3 * k + std::size_t(c)]);
+        }
+        text += '\n';
+    }
+    return true;
+}
+
+}  // namespace gloam
