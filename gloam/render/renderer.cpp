@@ -56,6 +56,18 @@ void Renderer::init(std::int32_t width, std::int32_t height) {
 }
 
 void Renderer::beginFrame() {
+    const double angle = orbitAngle;
+    View orbit;
+    orbit.eyeX = std::cos(angle) * orbitRadius;
+    orbit.eyeY = orbitHeight;
+    orbit.eyeZ = std::sin(angle) * orbitRadius;
+    beginFrame(orbit);
+    orbitAngle = float(angle + orbitStep);
+    // Back to exactly 0: the excess is dropped, so the circle starts afresh.
+    if (double(orbitAngle) > orbitEnd) orbitAngle = 0.0f;
+}
+
+void Renderer::beginFrame(const View& view) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -64,13 +76,9 @@ void Renderer::beginFrame() {
     const float aspect = viewportWidth > 0 && viewportHeight > 0
                              ? float(viewportWidth) / float(viewportHeight)
                              : 1.0f;
-    gluPerspective(45.0, aspect, 1.0, 8000.0);
-    const double angle = orbitAngle;
-    gluLookAt(std::cos(angle) * orbitRadius, orbitHeight, std::sin(angle) * orbitRadius, 0.0, 0.0,
-              0.0, 0.0, 1.0, 0.0);
-    orbitAngle = float(angle + orbitStep);
-    // Back to exactly 0: the excess is dropped, so the circle starts afresh.
-    if (double(orbitAngle) > orbitEnd) orbitAngle = 0.0f;
+    gluPerspective(view.fieldOfView, aspect, view.nearPlane, view.farPlane);
+    gluLookAt(view.eyeX, view.eyeY, view.eyeZ, view.targetX, view.targetY, view.targetZ, view.upX,
+              view.upY, view.upZ);
 }
 
 void Renderer::submit(Mesh* mesh, std::int32_t textureName) {

@@ -37,6 +37,20 @@ enum DrawPath : std::int32_t {
     DrawArrays,
 };
 
+// Where a frame is seen from, for a scene that moves its own camera rather
+// than riding the renderer's orbit. Doubles, because that is what GLU takes:
+// a camera far from the origin keeps its precision up to the matrix.
+struct View {
+    double eyeX = 0.0, eyeY = 0.0, eyeZ = 1.0;
+    double targetX = 0.0, targetY = 0.0, targetZ = 0.0;
+    double upX = 0.0, upY = 1.0, upZ = 0.0;
+    double fieldOfView = 45.0;  // vertical, in degrees
+    // Their ratio decides the depth buffer's precision: keep it to a few
+    // thousand.
+    double nearPlane = 1.0;
+    double farPlane = 8000.0;
+};
+
 // The engine's one drawing object. It sets OpenGL's fixed state, orbits the
 // camera, and draws meshes that the scene queues each frame, already moved,
 // lit and flattened in world space. It never owns a mesh.
@@ -63,6 +77,9 @@ public:
     // Clears the frame, loads the projection and the camera on its circle,
     // then moves the camera on for the next frame.
     void beginFrame();
+    // Clears the frame and loads `view`'s projection and camera; the orbit
+    // does not move.
+    void beginFrame(const View& view);
     // Queues a mesh; a full queue drops it until the next flush.
     void submit(Mesh* mesh, std::int32_t textureName);
     // Draw the queue in order, empty it, and wait until OpenGL has finished.

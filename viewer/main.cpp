@@ -1,0 +1,10 @@
+// gloam-view's entry. The viewer itself is in viewer.cpp (runViewer).
+
+#include <string>
+#include <vector>
+
+#include "viewer/viewer.h"
+
+int main(int argc, char** argv) {
+    return gloam::viewer::runViewer(std::vector<std::string>(argv + (argc > 0), argv + argc));
+}
