@@ -26,11 +26,8 @@
 #include <string>
 #include <vector>
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include "gloam/app/app.h"
+#include "gloam/app/heap_limits.h"
 #include "gloam/geometry/light.h"
 #include "gloam/geometry/mesh.h"
 #include "gloam/meshio/mesh_source.h"
@@ -328,13 +325,7 @@ void compare(Scene& scene, const Options& options, const std::string& count, std
 }  // namespace
 
 int main(int argc, char** argv) {
-#if defined(__GLIBC__)
-    // As the demo does, and for its reason: fixed heap limits keep the
-    // rasterizer's per-frame blocks in the heap instead of mapping and
-    // faulting them in afresh every frame.
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
-#endif
+    gloam::fixHeapLimits();
     Options options;
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr,
