@@ -5,8 +5,6 @@
 #include "gloam/platform/gl.h"
 #include "gloam/platform/win32.h"
 
-using namespace gloam;
-
 namespace {
 
 // Counting keeps every call a real call with an effect the optimiser must
