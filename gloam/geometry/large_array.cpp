@@ -25,7 +25,7 @@ void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t b
 }
 
 void* allocate(std::size_t bytes) {
-    void* data = ::operator new(bytes);
+    void* data = ::operator new (bytes, std::align_val_t{alignment});
     adviseHugePages(data, bytes);
     return data;
 }

@@ -21,11 +21,17 @@ namespace large_array {
 // off Linux.
 void adviseHugePages(void* data, std::size_t bytes) noexcept;
 
+// Every block starts on a cache line, so that the vector paths can write
+// whole lines (a vertex block of eight is exactly seven of them).
+inline constexpr std::size_t alignment = 64;
+
 // Raw storage with that advice taken; throws std::bad_alloc like new.
 void* allocate(std::size_t bytes);
 
 struct Free {
-    void operator()(void* data) const noexcept { ::operator delete(data); }
+    void operator()(void* data) const noexcept {
+        ::operator delete (data, std::align_val_t{alignment});
+    }
 };
 
 }  // namespace large_array
