@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "gloam/geometry/passes.h"
 #include "gloam/geometry/rotation.h"
@@ -19,6 +20,10 @@ Mesh::Mesh(std::int32_t vertexCount, std::int32_t triangleCount, const Vertex* v
     tris = makeLargeArrayForOverwrite<Triangle*>(std::size_t(triCount));
     triUVs = makeLargeArrayForOverwrite<TriangleUV*>(std::size_t(triCount));
     triangleStore = makeLargeArrayForOverwrite<Triangle>(std::size_t(triCount));
+    // All four are filled right below.
+    large_array::prefault(tris.get(), std::size_t(triCount) * sizeof(Triangle*));
+    large_array::prefault(triUVs.get(), std::size_t(triCount) * sizeof(TriangleUV*));
+    large_array::prefault(triangleStore.get(), std::size_t(triCount) * sizeof(Triangle));
     uvStore = makeLargeArray<TriangleUV>(std::size_t(triCount));
     for (std::int32_t i = 0; i < triCount; ++i) {
         triangleStore[i] = *triangles[i];
@@ -40,6 +45,9 @@ Mesh::Mesh(std::int32_t vertexCount, LargeArray<Vertex> vertices, std::int32_t t
     worldVerts = makeLargeArrayCopy(verts.get(), std::size_t(vertCount));
     tris = makeLargeArrayForOverwrite<Triangle*>(std::size_t(triCount));
     triUVs = makeLargeArrayForOverwrite<TriangleUV*>(std::size_t(triCount));
+    // Both are filled right below.
+    large_array::prefault(tris.get(), std::size_t(triCount) * sizeof(Triangle*));
+    large_array::prefault(triUVs.get(), std::size_t(triCount) * sizeof(TriangleUV*));
     for (std::int32_t i = 0; i < triCount; ++i) {
         tris[i] = &triangleStore[i];
         triUVs[i] = &uvStore[i];
@@ -86,8 +94,62 @@ Vec3 normalizedOrZero(Vec3 v) {
 // normals of the faces that use it, each face with weight 1 whatever its area.
 void Mesh::computeNormals() {
     const LargeArray<Vec3> sums = makeLargeArray<Vec3>(std::size_t(vertCount));
-    for (std::int32_t t = 0; t < triCount; ++t) {
-        const Triangle& tri = *tris[t];
+    const auto add = [&sums](const Triangle& tri, float nx, float ny, float nz) {
+        for (const std::int32_t corner : tri) {
+            Vec3& sum = sums[std::size_t(corner)];
+            sum.x += nx;
+            sum.y += ny;
+            sum.z += nz;
+        }
+    };
+    std::int32_t t = 0;
+#if defined(__SSE2__)
+    if constexpr (positionIsPadded) {
+        // The faces' normals four at a time, through the scalar steps in
+        // their order lane by lane (the length's square root in double, two
+        // lanes per operation), so each comes out with the same bits; they
+        // are then added to the sums one face after the other, as before.
+        // A corner's x, y, z and the padding after them come in as 16 bytes.
+        const auto corners = [&](std::int32_t first, int corner, __m128& x, __m128& y, __m128& z) {
+            __m128 pad;
+            x = _mm_loadu_ps(&verts[triangleStore[first][corner]].x);
+            y = _mm_loadu_ps(&verts[triangleStore[first + 1][corner]].x);
+            z = _mm_loadu_ps(&verts[triangleStore[first + 2][corner]].x);
+            pad = _mm_loadu_ps(&verts[triangleStore[first + 3][corner]].x);
+            _MM_TRANSPOSE4_PS(x, y, z, pad);
+        };
+        for (; t + 4 <= triCount; t += 4) {
+            __m128 x0, y0, z0, x1, y1, z1, x2, y2, z2;
+            corners(t, 0, x0, y0, z0);
+            corners(t, 1, x1, y1, z1);
+            corners(t, 2, x2, y2, z2);
+            const __m128 e1x = _mm_sub_ps(x1, x0), e1y = _mm_sub_ps(y1, y0),
+                         e1z = _mm_sub_ps(z1, z0);
+            const __m128 e2x = _mm_sub_ps(x2, x0), e2y = _mm_sub_ps(y2, y0),
+                         e2z = _mm_sub_ps(z2, z0);
+            const __m128 nx = _mm_sub_ps(_mm_mul_ps(e1y, e2z), _mm_mul_ps(e1z, e2y));
+            const __m128 ny = _mm_sub_ps(_mm_mul_ps(e1z, e2x), _mm_mul_ps(e1x, e2z));
+            const __m128 nz = _mm_sub_ps(_mm_mul_ps(e1x, e2y), _mm_mul_ps(e1y, e2x));
+            const __m128 squares =
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, nx), _mm_mul_ps(ny, ny)), _mm_mul_ps(nz, nz));
+            const __m128 length = _mm_movelh_ps(
+                _mm_cvtpd_ps(_mm_sqrt_pd(_mm_cvtps_pd(squares))),
+                _mm_cvtpd_ps(_mm_sqrt_pd(_mm_cvtps_pd(_mm_movehl_ps(squares, squares)))));
+            // normalizedOrZero: no direction unless 0 < length < infinity
+            // (NaN fails both).
+            const __m128 usable = _mm_and_ps(
+                _mm_cmpgt_ps(length, _mm_setzero_ps()),
+                _mm_cmplt_ps(length, _mm_set1_ps(std::numeric_limits<float>::infinity())));
+            float ux[4], uy[4], uz[4];
+            _mm_storeu_ps(ux, _mm_and_ps(usable, _mm_div_ps(nx, length)));
+            _mm_storeu_ps(uy, _mm_and_ps(usable, _mm_div_ps(ny, length)));
+            _mm_storeu_ps(uz, _mm_and_ps(usable, _mm_div_ps(nz, length)));
+            for (int k = 0; k < 4; ++k) add(triangleStore[t + k], ux[k], uy[k], uz[k]);
+        }
+    }
+#endif
+    for (; t < triCount; ++t) {
+        const Triangle& tri = triangleStore[t];
         const Vertex& p0 = verts[tri[0]];
         const Vertex& p1 = verts[tri[1]];
         const Vertex& p2 = verts[tri[2]];
@@ -95,12 +157,7 @@ void Mesh::computeNormals() {
         const Vec3 e2{p2.x - p0.x, p2.y - p0.y, p2.z - p0.z};
         const Vec3 n = normalizedOrZero(
             {e1.y * e2.z - e1.z * e2.y, e1.z * e2.x - e1.x * e2.z, e1.x * e2.y - e1.y * e2.x});
-        for (const std::int32_t corner : tri) {
-            Vec3& sum = sums[std::size_t(corner)];
-            sum.x += n.x;
-            sum.y += n.y;
-            sum.z += n.z;
-        }
+        add(tri, n.x, n.y, n.z);
     }
     for (std::int32_t v = 0; v < vertCount; ++v) {
         const Vec3 n = normalizedOrZero(sums[std::size_t(v)]);

@@ -619,6 +619,32 @@ std::string reasonFor(const Report& report) {
     return "not a valid POB file";
 }
 
+// Faults in an array that the reader fills in order a window ahead of the
+// elements being written: one call a window instead of a fault a page, yet
+// never more than a window of memory for numbers that have not arrived, so
+// that a file whose counts promise more than it holds costs little.
+template <class T>
+class FillAhead {
+public:
+    explicit FillAhead(const LargeArray<T>& array, std::size_t count)
+        : data(array.get()), count(count) {}
+
+    // Elements up to `end` are about to be written.
+    void before(std::size_t end) {
+        while (ready < std::min(end, count)) {
+            const std::size_t n = std::min(window, count - ready);
+            large_array::prefault(data + ready, n * sizeof(T));
+            ready += n;
+        }
+    }
+
+private:
+    static constexpr std::size_t window = (std::size_t{2} << 20) / sizeof(T);
+    T* data;
+    std::size_t count;
+    std::size_t ready = 0;
+};
+
 // The reader proper, shared by both forms. With NoReport it is the plain
 // reader; with Report the same steps also say where and why they stopped.
 template <class Fail>
@@ -658,9 +684,11 @@ std::unique_ptr<Mesh> parse(Cursor<Fail>& in) {
     // released, which its trivially destructible elements allow.
     constexpr int batch = 64;
     LargeArray<Vertex> vertices(large_array::storage<Vertex>(std::size_t(vertexCount)));
+    FillAhead vertexPages(vertices, std::size_t(vertexCount));
     float positions[3 * batch];
     for (std::int32_t i = 0; i < vertexCount; i += batch) {
         const int n = std::min(batch, vertexCount - i);
+        vertexPages.before(std::size_t(i + n));
         if (!in.readMany(positions, 3 * n)) return nullptr;
         for (int k = 0; k < n; ++k) {
             ::new (&vertices[i + k]) Vertex();
@@ -671,9 +699,11 @@ std::unique_ptr<Mesh> parse(Cursor<Fail>& in) {
     if (!in.sectionEnd(vertexCount > 0, Fault::VerticesLineEnd)) return nullptr;
 
     LargeArray<Triangle> triangles(large_array::storage<Triangle>(std::size_t(triangleCount)));
+    FillAhead trianglePages(triangles, std::size_t(triangleCount));
     std::int32_t indices[3 * batch];
     for (std::int32_t t = 0; t < triangleCount; t += batch) {
         const int n = std::min(batch, triangleCount - t);
+        trianglePages.before(std::size_t(t + n));
         if (!in.readMany(indices, 3 * n, vertexCount)) return nullptr;
         for (int k = 0; k < n; ++k) {
             ::new (&triangles[t + k])
@@ -683,9 +713,11 @@ std::unique_ptr<Mesh> parse(Cursor<Fail>& in) {
     if (!in.sectionEnd(triangleCount > 0, Fault::TrianglesLineEnd)) return nullptr;
 
     LargeArray<TriangleUV> uvs(large_array::storage<TriangleUV>(std::size_t(triangleCount)));
+    FillAhead uvPages(uvs, std::size_t(triangleCount));
     float corners[6 * batch];
     for (std::int32_t t = 0; t < triangleCount; t += batch) {
         const int n = std::min(batch, triangleCount - t);
+        uvPages.before(std::size_t(t + n));
         if (!in.readMany(corners, 6 * n)) return nullptr;
         for (int k = 0; k < n; ++k) {
             const float* c = corners + 6 * k;
