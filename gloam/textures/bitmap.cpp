@@ -80,39 +80,61 @@ bool cpuHasSsse3() {
 // turns 12 bytes of B, G, R into 16 of R, G, B, 0, and a comparison of
 // each 32-bit pixel with the colour key gives its alpha. Reads 16 bytes for
 // every 12 it converts, so it stops 4 bytes short of `readable`, the end of
-// the bytes it may read. Returns the pixels done.
-__attribute__((target("ssse3"))) std::int32_t convertPlainSsse3(const std::uint8_t* in,
-                                                                const std::uint8_t* readable,
-                                                                std::uint8_t* out,
-                                                                std::int32_t width) {
+// the bytes it may read. With `stream`, and `out` on a 16-byte boundary, the
+// pixels go to memory with non-temporal stores, so that the lines of a
+// large texture are not read for ownership first. Returns the pixels done.
+__attribute__((target("ssse3"))) __m128i convertFour(const std::uint8_t* in) {
     const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
     const __m128i key = _mm_set1_epi32(colourKey.red | colourKey.green << 8 | colourKey.blue << 16);
     const __m128i opaque = _mm_set1_epi32(std::int32_t(0xFF000000u));
+    const __m128i rgb =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), order);
+    return _mm_or_si128(rgb, _mm_andnot_si128(_mm_cmpeq_epi32(rgb, key), opaque));
+}
+
+__attribute__((target("ssse3"))) std::int32_t convertPlainSsse3(const std::uint8_t* in,
+                                                                const std::uint8_t* readable,
+                                                                std::uint8_t* out,
+                                                                std::int32_t width, bool stream) {
     std::int32_t j = 0;
+    if (stream && (reinterpret_cast<std::uintptr_t>(out) & 15) == 0) {
+        for (; j + 4 <= width && readable - in >= 16; j += 4, in += 12, out += 16) {
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out), convertFour(in));
+        }
+    }
     for (; j + 4 <= width && readable - in >= 16; j += 4, in += 12, out += 16) {
-        const __m128i rgb =
-            _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), order);
-        const __m128i keyed = _mm_cmpeq_epi32(rgb, key);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                         _mm_or_si128(rgb, _mm_andnot_si128(keyed, opaque)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), convertFour(in));
     }
     return j;
 }
 #endif
 
+// Textures at least this large are written with non-temporal stores where
+// the vector conversion runs: they do not stay in the caches anyway.
+constexpr std::size_t streamingBytes = std::size_t{8} << 20;
+
 // Converts one stored row of `width` pixels into RGBA; `readable` is the end
 // of the bytes that may be read from `in` on, which may run past the row.
 void convertRow(const std::uint8_t* in, const std::uint8_t* readable, std::uint8_t* out,
-                std::int32_t width, bool greyscale, bool alphaFromGrey) {
+                std::int32_t width, bool greyscale, bool alphaFromGrey,
+                [[maybe_unused]] bool stream) {
     std::int32_t done = 0;
 #if defined(GLOAM_HAVE_SSSE3_PATH)
     if (!greyscale && !alphaFromGrey && cpuHasSsse3()) {
-        done = convertPlainSsse3(in, readable, out, width);
+        done = convertPlainSsse3(in, readable, out, width, stream);
     }
 #else
     (void)readable;
 #endif
     convertPixels(in + 3 * done, out + 4 * done, done, width, greyscale, alphaFromGrey);
+}
+
+// Orders any non-temporal stores before what follows (an upload, another
+// thread's reads).
+void finishStores() {
+#if defined(GLOAM_HAVE_SSSE3_PATH)
+    _mm_sfence();
+#endif
 }
 
 // A pixel buffer of `bytes`, left for the caller to fill. A large texture's
@@ -287,12 +309,14 @@ bool decode(Texture& texture, const std::uint8_t* data, std::size_t size, bool g
     Layout layout;
     if (!checkHeaders(data, size, size, layout, fail)) return false;
     const std::size_t outStride = static_cast<std::size_t>(layout.width) * 4;
-    auto pixels = pixelBuffer(outStride * std::size_t(layout.height));
+    const std::size_t bytes = outStride * std::size_t(layout.height);
+    auto pixels = pixelBuffer(bytes);
     const std::uint8_t* in = data + layout.pixelOffset;
     for (std::int32_t i = 0; i < layout.height; ++i, in += layout.stride) {
         convertRow(in, data + size, pixels.get() + outStride * targetRow(layout, i, flipRows),
-                   layout.width, greyscale, alphaFromGrey);
+                   layout.width, greyscale, alphaFromGrey, bytes >= streamingBytes);
     }
+    finishStores();
     texture.pixels = std::move(pixels);
     texture.width = layout.width;
     texture.height = layout.height;
@@ -363,7 +387,8 @@ bool readFile(Texture& texture, const char* fileName, bool greyscale, bool alpha
     const std::size_t batchBytes = std::size_t(layout.stride) * std::size_t(rowsAtOnce);
     const auto rows = std::make_unique<std::uint8_t[]>(batchBytes + 16);
     const std::size_t outStride = static_cast<std::size_t>(layout.width) * 4;
-    auto pixels = pixelBuffer(outStride * std::size_t(layout.height));
+    const std::size_t bytes = outStride * std::size_t(layout.height);
+    auto pixels = pixelBuffer(bytes);
     for (std::int32_t first = 0; first < layout.height; first += rowsAtOnce) {
         const std::int32_t count = std::min(rowsAtOnce, layout.height - first);
         const std::size_t wanted = std::size_t(layout.stride) * std::size_t(count);
@@ -377,9 +402,10 @@ bool readFile(Texture& texture, const char* fileName, bool greyscale, bool alpha
             const std::uint8_t* in = rows.get() + std::size_t(layout.stride) * std::size_t(k);
             convertRow(in, rows.get() + batchBytes + 16,
                        pixels.get() + outStride * targetRow(layout, first + k, flipRows),
-                       layout.width, greyscale, alphaFromGrey);
+                       layout.width, greyscale, alphaFromGrey, bytes >= streamingBytes);
         }
     }
+    finishStores();
     texture.pixels = std::move(pixels);
     texture.width = layout.width;
     texture.height = layout.height;
