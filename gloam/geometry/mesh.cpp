@@ -179,13 +179,13 @@ namespace {
 // each contiguous in a Vertex, so four vertices come in as two 4 × 4
 // transposes; red and the padding ride along unchanged.
 //
-// The results go out as the 14 consecutive 16-byte blocks that four
-// vertices fill, the fields that do not change taken from the same blocks
-// of the source: two vertices make seven blocks, and only four of those
-// need a shuffle to merge old and new fields. Writing whole blocks in
-// address order is what lets `Stream` use non-temporal stores: a mesh too
-// large for the caches then writes its world copy straight to memory,
-// without first reading every line of it for ownership.
+// With `Stream`, the results go out with non-temporal stores, so that a mesh
+// too large for the caches writes its world copy straight to memory without
+// first reading every line of it for ownership. Those stores must fill whole
+// lines, so four vertices go out as the 14 consecutive 16-byte blocks they
+// fill, the fields that do not change taken from the same blocks of the
+// source: two vertices make seven blocks, and only four of those need a
+// shuffle to merge old and new fields.
 template <bool Stream>
 __attribute__((target("avx2"))) std::int32_t updateAvx2(const Rotation& turn, Vec3 move, Vec3 size,
                                                         const Vertex* source, Vertex* world,
@@ -194,13 +194,6 @@ __attribute__((target("avx2"))) std::int32_t updateAvx2(const Rotation& turn, Ve
                  moveZ = _mm_set1_ps(move.z);
     const __m128 sizeX = _mm_set1_ps(size.x), sizeY = _mm_set1_ps(size.y),
                  sizeZ = _mm_set1_ps(size.z);
-    const auto put = [](float* at, __m128 v) {
-        if constexpr (Stream) {
-            _mm_stream_ps(at, v);
-        } else {
-            _mm_storeu_ps(at, v);
-        }
-    };
     std::int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
         const Vertex* from = source + i;
@@ -218,22 +211,46 @@ __attribute__((target("avx2"))) std::int32_t updateAvx2(const Rotation& turn, Ve
         p2 = _mm_mul_ps(_mm_add_ps(z, moveZ), sizeZ);
         _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
         _MM_TRANSPOSE4_PS(n0, n1, n2, n3);
-        // Per vertex [x y z padding] and [nx ny nz red]; a pair of vertices
-        // is, block by block: [vtable tu tv] [nx ny nz red] [green blue x y]
-        // [z padding | vtable] [tu tv nx ny] [nz red green blue] [x y z padding].
-        const __m128 positions[] = {p0, p1, p2, p3}, normals[] = {n0, n1, n2, n3};
-        for (int k = 0; k < 4; k += 2) {
-            const float* in = reinterpret_cast<const float*>(from + k);
-            float* out = reinterpret_cast<float*>(world + i + k);
-            const __m128 pa = positions[k], pb = positions[k + 1];
-            const __m128 na = normals[k], nb = normals[k + 1];
-            put(out, _mm_loadu_ps(in));
-            put(out + 4, na);
-            put(out + 8, _mm_shuffle_ps(_mm_loadu_ps(in + 8), pa, _MM_SHUFFLE(1, 0, 1, 0)));
-            put(out + 12, _mm_shuffle_ps(pa, _mm_loadu_ps(in + 12), _MM_SHUFFLE(3, 2, 3, 2)));
-            put(out + 16, _mm_shuffle_ps(_mm_loadu_ps(in + 16), nb, _MM_SHUFFLE(1, 0, 1, 0)));
-            put(out + 20, _mm_shuffle_ps(nb, _mm_loadu_ps(in + 20), _MM_SHUFFLE(3, 2, 3, 2)));
-            put(out + 24, pb);
+        if constexpr (Stream) {
+            // Per vertex [x y z padding] and [nx ny nz red]; a pair of
+            // vertices is, block by block: [vtable tu tv] [nx ny nz red]
+            // [green blue x y] [z padding | vtable] [tu tv nx ny]
+            // [nz red green blue] [x y z padding].
+            const __m128 positions[] = {p0, p1, p2, p3}, normals[] = {n0, n1, n2, n3};
+            for (int k = 0; k < 4; k += 2) {
+                const float* in = reinterpret_cast<const float*>(from + k);
+                float* out = reinterpret_cast<float*>(world + i + k);
+                const __m128 pa = positions[k], pb = positions[k + 1];
+                const __m128 na = normals[k], nb = normals[k + 1];
+                constexpr int lowHalves = _MM_SHUFFLE(1, 0, 1, 0);
+                constexpr int highHalves = _MM_SHUFFLE(3, 2, 3, 2);
+                _mm_stream_ps(out, _mm_loadu_ps(in));
+                _mm_stream_ps(out + 4, na);
+                _mm_stream_ps(out + 8, _mm_shuffle_ps(_mm_loadu_ps(in + 8), pa, lowHalves));
+                _mm_stream_ps(out + 12, _mm_shuffle_ps(pa, _mm_loadu_ps(in + 12), highHalves));
+                _mm_stream_ps(out + 16, _mm_shuffle_ps(_mm_loadu_ps(in + 16), nb, lowHalves));
+                _mm_stream_ps(out + 20, _mm_shuffle_ps(nb, _mm_loadu_ps(in + 20), highHalves));
+                _mm_stream_ps(out + 24, pb);
+            }
+        } else {
+            // In the caches, field copies cost less than the shuffles that
+            // merge whole blocks, which compete with the conversions and the
+            // transposes for the one shuffle port of some cores.
+            Vertex* to = world + i;
+            _mm_storeu_ps(&to[0].x, p0);
+            _mm_storeu_ps(&to[1].x, p1);
+            _mm_storeu_ps(&to[2].x, p2);
+            _mm_storeu_ps(&to[3].x, p3);
+            _mm_storeu_ps(&to[0].nx, n0);
+            _mm_storeu_ps(&to[1].nx, n1);
+            _mm_storeu_ps(&to[2].nx, n2);
+            _mm_storeu_ps(&to[3].nx, n3);
+            for (int k = 0; k < 4; ++k) {
+                to[k].tu = from[k].tu;
+                to[k].tv = from[k].tv;
+                to[k].green = from[k].green;
+                to[k].blue = from[k].blue;
+            }
         }
     }
     return i;
