@@ -263,10 +263,22 @@ public:
     std::int64_t remaining() const { return (end - p) + (more ? more->after() : 0); }
     const char* at() const { return p; }
 
+    // A place in the text that stays valid when the cursor moves on to
+    // another piece of a file: its offset and the byte there.
+    struct Mark {
+        std::int64_t offset;
+        char byte;
+    };
+    Mark mark(const char* where) const {
+        return {(more ? more->offset() : 0) + (where - begin), where < end ? *where : '\0'};
+    }
+
     // Notes a failure at `where`, which lies in the current piece.
     bool fault(const char* where, Fault why, std::int64_t a = 0, std::int64_t b = 0) {
-        const std::int64_t offset = (more ? more->offset() : 0) + (where - begin);
-        return fail(offset, where < end ? *where : '\0', why, a, b);
+        return fault(mark(where), why, a, b);
+    }
+    bool fault(Mark where, Fault why, std::int64_t a = 0, std::int64_t b = 0) {
+        return fail(where.offset, where.byte, why, a, b);
     }
 
     // The start of the token that ends at `where`.
@@ -653,7 +665,9 @@ std::unique_ptr<Mesh> parse(Cursor<Fail>& in) {
 
     std::int32_t vertexCount = 0, triangleCount = 0;
     if (!in.readInt(vertexCount)) return nullptr;
-    const char* countsAt = in.tokenBefore(in.at());
+    // Kept as a mark: the line end after the counts may move the cursor on to
+    // the file's next piece.
+    const auto countsAt = in.mark(in.tokenBefore(in.at()));
     if (vertexCount < 0) {
         in.fault(countsAt, Fault::NegativeCount, vertexCount, 0);
         return nullptr;
