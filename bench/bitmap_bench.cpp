@@ -86,6 +86,7 @@ void stbReader(benchmark::State& state) {
 }
 
 const bool registered = [] {
+    suite::addFiles([] { bitmap(); });
     benchmark::RegisterBenchmark("readBitmap", engineReader)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("stb_image", stbReader)->Unit(benchmark::kMillisecond);
     suite::addRow({"`readBitmap`", "2048 × 2048 24-bit bitmap", "readBitmap", "stb_image",

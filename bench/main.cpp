@@ -9,6 +9,8 @@
 //                              fresh folder under the temporary directory)
 //   --external=KEY:SECONDS     a baseline measured outside (repeatable)
 //   --table=FILE               also write the table's rows, in Markdown, there
+//   --make_files               only make the benchmarks' input files in the
+//                              data folder, and exit
 
 #include <benchmark/benchmark.h>
 
@@ -29,6 +31,11 @@ namespace {
 
 std::vector<suite::Row>& rows() {
     static std::vector<suite::Row> all;
+    return all;
+}
+
+std::vector<void (*)()>& fileMakers() {
+    static std::vector<void (*)()> all;
     return all;
 }
 
@@ -85,18 +92,25 @@ struct Side {
     std::vector<double> samples;  // already divided by the row's scale
 };
 
-std::string describe(const Side& side, double scale) {
-    std::string text = duration(median(side.samples));
-    if (scale != 1.0) text += " per vertex";
+std::string describe(const Side& side, double scale, suite::Compare compare) {
+    std::string text;
+    if (compare == suite::Compare::Bandwidth) {
+        // The samples are seconds per byte.
+        char rate[32];
+        std::snprintf(rate, sizeof rate, "%.3g GB/s", 1e-9 / median(side.samples));
+        text = rate;
+    } else {
+        text = duration(median(side.samples));
+        if (scale != 1.0) text += " per vertex";
+    }
     return text + " (" + side.label + ")";
 }
 
 // The ratio of the medians, and its lowest and highest value over the
 // repetitions taken pairwise in the order they ran.
 std::string tableRow(const suite::Row& row, const Side& figure, const Side& baseline) {
-    const auto ratio = [&](double f, double b) {
-        return row.compare == suite::Compare::SpeedUp ? b / f : f / b;
-    };
+    const bool larger = row.compare != suite::Compare::TimeMultiple;
+    const auto ratio = [&](double f, double b) { return larger ? b / f : f / b; };
     const double mid = ratio(median(figure.samples), median(baseline.samples));
     double low = mid, high = mid;
     const std::size_t pairs = std::max(figure.samples.size(), baseline.samples.size());
@@ -106,27 +120,32 @@ std::string tableRow(const suite::Row& row, const Side& figure, const Side& base
         low = std::min(low, r);
         high = std::max(high, r);
     }
-    const bool speedUp = row.compare == suite::Compare::SpeedUp;
-    const bool holds = speedUp ? mid >= row.target : mid <= row.target;
+    const bool holds = larger ? mid >= row.target : mid <= row.target;
     const std::string target =
-        row.target > 0 ? (speedUp ? "≥ " : "≤ ") + number(row.target) + "×" : "—";
+        row.target > 0 ? (larger ? "≥ " : "≤ ") + number(row.target) + "×" : "—";
     const std::string verdict = row.target > 0 ? (holds ? "yes" : "**no**") : "—";
-    return "| " + row.what + " | " + row.measuredOn + " | " + describe(figure, row.figureScale) +
-           " | " + describe(baseline, row.baselineScale) + " | " + number(mid) + "× (" +
-           number(low) + "–" + number(high) + ") " + (speedUp ? "faster" : "the time") + " | " +
-           target + " | " + verdict + " |";
+    const char* sense = row.compare == suite::Compare::SpeedUp     ? "faster"
+                        : row.compare == suite::Compare::Bandwidth ? "the bandwidth"
+                                                                   : "the time";
+    return "| " + row.what + " | " + row.measuredOn + " | " +
+           describe(figure, row.figureScale, row.compare) + " | " +
+           describe(baseline, row.baselineScale, row.compare) + " | " + number(mid) + "× (" +
+           number(low) + "–" + number(high) + ") " + sense + " | " + target + " | " + verdict +
+           " |";
 }
 
 }  // namespace
 
 void suite::addRow(Row row) { rows().push_back(std::move(row)); }
 
+void suite::addFiles(void (*make)()) { fileMakers().push_back(make); }
+
 const std::string& suite::dataDir() { return dataFolder(); }
 
 int main(int argc, char** argv) {
     std::map<std::string, double> external;
     std::string tableFile;
-    bool ownFolder = false;
+    bool ownFolder = false, makeFilesOnly = false;
     // Interleaved repetitions by default; later flags override these.
     std::vector<char*> args{argv[0]};
     std::string defaults[] = {"--benchmark_repetitions=5",
@@ -145,6 +164,8 @@ int main(int argc, char** argv) {
             external[arg.substr(11, colon - 11)] = std::stod(arg.substr(colon + 1));
         } else if (arg.rfind("--table=", 0) == 0) {
             tableFile = arg.substr(8);
+        } else if (arg == "--make_files") {
+            makeFilesOnly = true;
         } else {
             args.push_back(argv[i]);
         }
@@ -156,6 +177,10 @@ int main(int argc, char** argv) {
         ownFolder = true;
     }
     std::filesystem::create_directories(dataFolder());
+    if (makeFilesOnly) {
+        for (const auto make : fileMakers()) make();
+        return 0;
+    }
 
     int count = int(args.size());
     benchmark::Initialize(&count, args.data());

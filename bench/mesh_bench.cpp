@@ -116,6 +116,18 @@ const bool registered = [] {
     // The cost of a vertex must not grow with the mesh once it leaves the caches.
     suite::addRow({"the same, per vertex", "10⁶ against 10⁴ vertices", "mesh_frame/1000000",
                    "mesh_frame/10000", suite::Compare::TimeMultiple, 1e6, 1e4, 1.25});
+    // Where memory bandwidth decides that, each pass must at least keep up
+    // with memcpy. Every pass touches every line of the world copy (a vertex
+    // is 56 bytes), so each moves 56 bytes a vertex in and 56 out, as memcpy
+    // does: update() reads the source and streams the world copy out past the
+    // caches, the other two read the world copy and write it back.
+    const double moved = 1e6 * 2 * sizeof(Vertex);
+    for (const char* name : {"update", "applyLights", "projectShadow"}) {
+        suite::addRow({std::string("`") + name + "`, memory bandwidth",
+                       "10⁶ vertices, 112 bytes a vertex each",
+                       std::string("mesh_") + name + "/1000000", "memcpy_vertices/1000000",
+                       suite::Compare::Bandwidth, moved, moved, 0.8});
+    }
     return true;
 }();
 

@@ -144,6 +144,7 @@ void printPobFile(benchmark::State& state) {
 }
 
 const bool registered = [] {
+    suite::addFiles([] { files(); });
     benchmark::RegisterBenchmark("loadPob", loadPobFile)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("tinyobjloader", loadObjFile)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("savePob", savePobFile)->Unit(benchmark::kMillisecond);

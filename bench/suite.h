@@ -11,6 +11,10 @@ namespace suite {
 enum class Compare {
     TimeMultiple,  // figure time ÷ baseline time: how many times slower
     SpeedUp,       // baseline time ÷ figure time: how many times faster
+    // The figure's bandwidth as a share of the baseline's: the scales are
+    // then the bytes each moves per iteration, and the sides are shown in
+    // GB/s.
+    Bandwidth,
 };
 
 struct Row {
@@ -28,6 +32,11 @@ struct Row {
 };
 
 void addRow(Row row);
+
+// Registers what makes a benchmark's input files, so that --make_files can
+// make them all without running anything (the cold-load runs of
+// scripts/bench read them).
+void addFiles(void (*make)());
 
 // The folder where the benchmarks write and read their files.
 const std::string& dataDir();

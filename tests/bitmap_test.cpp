@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -188,6 +189,74 @@ TEST(BitmapLayout, EveryTruncationIsRejected) {
     }
     Texture t;
     EXPECT_FALSE(decodeBitmap(t, nullptr, 100, false, false, false));
+}
+
+// The plain conversion takes four pixels at a time where the CPU allows and
+// the rest one at a time, and a file is read a few rows at a time. Whatever
+// way a pixel goes, it must come out as the formula says (here with the key
+// and near-keys in every lane of a row of three blocks and one pixel over),
+// and a file must read as its bytes decode (here in batches of rows, with a
+// texture large enough to be streamed).
+TEST(BitmapPaths, PixelsConvertAsTheFormulaSaysAndFilesReadAsTheirBytes) {
+    std::vector<Rgb> pixels;
+    for (int i = 0; i < 13 * 3; ++i) {
+        const auto c = std::uint8_t(i * 37);
+        pixels.push_back(i % 5 == 0   ? Rgb{255, 0, 255}
+                         : i % 5 == 1 ? Rgb{255, 0, 254}
+                                      : Rgb{c, std::uint8_t(i * 11), std::uint8_t(255 - c)});
+    }
+    const Bytes small = bitmapFile(13, 3, pixels);
+    for (int flags = 0; flags < 4; ++flags) {
+        const bool grey = flags & 1, alphaFromGrey = flags & 2;
+        Texture t;
+        ASSERT_TRUE(decode(t, small, grey, alphaFromGrey));
+        for (int i = 0; i < 13 * 3; ++i) {
+            const Rgb& p = pixels[std::size_t(i)];
+            const int g = (p.r + p.g + p.b) / 3;
+            const bool keyed = p.r == 255 && p.g == 0 && p.b == 255;
+            const Rgba expected{grey ? g : p.r, grey ? g : p.g, grey ? g : p.b,
+                                alphaFromGrey ? g : (keyed ? 0 : 255)};
+            EXPECT_EQ(pixelAt(t, i % 13, i / 13), expected) << "pixel " << i << ", flags " << flags;
+        }
+    }
+
+    // 8 MiB of pixels, from which they are streamed to memory.
+    constexpr std::int32_t wide = maxBitmapDimension, rows = 128;
+    std::vector<Rgb> stripes(std::size_t(wide) * rows);
+    for (std::size_t i = 0; i < stripes.size(); ++i) {
+        stripes[i] = i % 7 ? Rgb{std::uint8_t(i), std::uint8_t(i / wide), 9} : Rgb{255, 0, 255};
+    }
+    // What the buffer must hold, file rows in order or reversed.
+    const auto expected = [&](bool reversed) {
+        std::vector<std::uint8_t> rgba;
+        for (std::int32_t y = 0; y < rows; ++y) {
+            const std::size_t row = std::size_t(reversed ? rows - 1 - y : y) * wide;
+            for (std::size_t x = 0; x < std::size_t(wide); ++x) {
+                const Rgb& p = stripes[row + x];
+                const bool keyed = p.r == 255 && p.g == 0 && p.b == 255;
+                rgba.insert(rgba.end(), {p.r, p.g, p.b, std::uint8_t(keyed ? 0 : 255)});
+            }
+        }
+        return rgba;
+    };
+    const std::vector<std::uint8_t> inOrder = expected(false), reversed = expected(true);
+    const auto dir = bitmaptest::scratchDirectory("bitmap_paths_test");
+    const std::string path = (dir / "wide.bmp").string();
+    for (const std::int32_t storedHeight : {rows, -rows}) {
+        const Bytes file = bitmapFile(wide, storedHeight, stripes);
+        bitmaptest::writeFile(path, file);
+        for (const bool flip : {false, true}) {
+            const auto& want = (storedHeight < 0) != flip ? reversed : inOrder;
+            Texture fromFile, fromBytes;
+            ASSERT_TRUE(readBitmap(fromFile, path.c_str(), false, false, flip));
+            ASSERT_TRUE(decode(fromBytes, file, false, false, flip));
+            EXPECT_EQ(std::memcmp(fromFile.pixels.get(), want.data(), want.size()), 0)
+                << storedHeight << (flip ? " flipped" : "");
+            EXPECT_EQ(std::memcmp(fromBytes.pixels.get(), want.data(), want.size()), 0)
+                << storedHeight << (flip ? " flipped" : "");
+        }
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST(ReadBitmap, ReadsTheWholeFileOrNothing) {

@@ -14,8 +14,9 @@ using namespace gloam;
 namespace {
 
 #if defined(__linux__)
-// The VmFlags of the mapping that holds `address`, from /proc/self/smaps.
-std::string flagsAt(const void* address) {
+// A line of the mapping that holds `address` in /proc/self/smaps, by its
+// field name ("VmFlags:", "Rss:").
+std::string fieldAt(const void* address, const std::string& field) {
     const auto target = reinterpret_cast<std::uintptr_t>(address);
     std::ifstream smaps("/proc/self/smaps");
     std::string line;
@@ -26,14 +27,37 @@ std::string flagsAt(const void* address) {
         std::istringstream head(line);
         if (head >> std::hex >> from >> dash >> to && dash == '-') {
             inside = from <= target && target < to;
-        } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+        } else if (inside && line.rfind(field, 0) == 0) {
             return line;
         }
     }
     return {};
 }
 
-bool advised(const void* address) { return flagsAt(address).find(" hg") != std::string::npos; }
+bool advised(const void* address) {
+    return fieldAt(address, "VmFlags:").find(" hg") != std::string::npos;
+}
+
+// Kilobytes present of the mappings that [data, data + bytes) touches (the
+// advice may have split the block's mapping in three).
+long residentKilobytes(const char* data, std::size_t bytes) {
+    const auto first = reinterpret_cast<std::uintptr_t>(data), last = first + bytes;
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    long total = 0;
+    while (std::getline(smaps, line)) {
+        std::uintptr_t from = 0, to = 0;
+        char dash = 0;
+        std::istringstream head(line);
+        if (head >> std::hex >> from >> dash >> to && dash == '-') {
+            inside = from < last && first < to;
+        } else if (inside && line.rfind("Rss:", 0) == 0) {
+            total += std::stol(line.substr(4));
+        }
+    }
+    return total;
+}
 #endif
 
 TEST(LargeArray, AsksForHugePagesOnlyForTheWholeHugePagesInsideALargeArray) {
@@ -61,6 +85,18 @@ TEST(LargeArray, AsksForHugePagesOnlyForTheWholeHugePagesInsideALargeArray) {
     // Under two whole huge pages nothing is advised.
     const LargeArray<char> small = makeLargeArrayForOverwrite<char>(hugePage + 4096);
     EXPECT_FALSE(advised(small.get() + hugePage / 2));
+#endif
+}
+
+TEST(LargeArray, PrefaultMakesTheWholeBlockPresentWithoutTouchingIt) {
+#if !defined(__linux__)
+    GTEST_SKIP() << "pages are made present ahead only on Linux";
+#else
+    constexpr std::size_t bytes = std::size_t{8} << 20;
+    const LargeArray<char> block = makeLargeArrayForOverwrite<char>(bytes);
+    const long before = residentKilobytes(block.get(), bytes);
+    large_array::prefault(block.get(), bytes);
+    EXPECT_GE(residentKilobytes(block.get(), bytes) - before, long(bytes / 1024) - 8) << before;
 #endif
 }
 

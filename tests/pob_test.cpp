@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -182,6 +183,50 @@ TEST(Pob, RejectsWhatDoesNotFollowTheFormatSayingWhereAndWhy) {
     FileError error{"", 7, 7, "stale"};
     EXPECT_TRUE(parsePob(example, error));
     EXPECT_EQ(error.message(), "");
+}
+
+// Files are read in pieces of 256 KiB cut back to their last line end: a
+// mesh read from a larger file must not depend on where they fall, nor must
+// the place a fault is reported at, and a line longer than a piece (here the
+// whole triangle section on one) must still be read whole. Three variants
+// put the first cut right after the last vertex or right after the comment
+// line that follows it (with and without triangles), padding the first
+// vertex line with blanks.
+TEST_F(PobFiles, LargeFilesReadAsTheirTextDoes) {
+    const std::string text = formatPob(*makeGrid(100, 100, 0.37f));
+    const std::size_t firstTriangle = text.find('\n', text.find("#Triangles")) + 1;
+    const std::size_t uvs = text.find("#TCoords");
+    // Blanks after the first vertex move the first cut to the end of the
+    // line before `line` (given by its start).
+    const auto cutBefore = [](std::string variant, std::string_view line) {
+        const std::size_t at = variant.find('\n', variant.find("#Vertex")) + 1;
+        const std::size_t lineStart = variant.find(line);
+        variant.insert(variant.find('\n', at), (256u << 10) - lineStart, ' ');
+        return variant;
+    };
+    // The vertices alone, their count kept, with no triangles.
+    const std::string points = replaced(text.substr(0, firstTriangle), " 19602\n", " 0\n") + "#\n";
+    std::string oneLine = text, crlf, broken = text;
+    std::replace(oneLine.begin() + long(firstTriangle), oneLine.begin() + long(uvs) - 1, '\n', ' ');
+    for (const char c : text) crlf += c == '\n' ? "\r\n" : std::string(1, c);
+    broken[broken.size() - 4] = 'x';
+    // Counts too large for the file, found wrong after the cursor has moved
+    // past them to the next piece (a long line follows them).
+    const std::string overcounted = "POBFILE\n#\n99999 1\n" + std::string(300000, '#') + "\n";
+    const fs::path file = dir / "large.pob";
+    for (const std::string& variant :
+         {text, crlf, oneLine, broken, cutBefore(text, "#Triangles"),
+          cutBefore(text, text.substr(firstTriangle, 12)), cutBefore(points, "#\n"), overcounted}) {
+        std::ofstream(file, std::ios::binary) << variant;
+        FileError fromFile, fromText{file.string(), 0, 0, ""};
+        const auto loaded = loadPob(file.string().c_str(), fromFile);
+        const auto parsed = parsePob(variant, fromText);
+        ASSERT_EQ(!loaded, !parsed) << fromFile.message();
+        EXPECT_EQ(fromFile.message(), fromText.message());
+        if (parsed) {
+            EXPECT_EQ(formatPob(*loaded), formatPob(*parsed));
+        }
+    }
 }
 
 TEST_F(PobFiles, SaveWritesSourceGeometryRoundedToSixDigits) {

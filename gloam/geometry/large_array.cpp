@@ -24,8 +24,21 @@ void adviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t b
 #endif
 }
 
+void prefault([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes) noexcept {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    // Below a few pages the call costs more than the faults it saves.
+    if (bytes < (std::size_t{1} << 20)) return;
+    constexpr std::uintptr_t page = 4096;
+    const auto start = reinterpret_cast<std::uintptr_t>(data) & ~(page - 1);
+    const auto stop = (reinterpret_cast<std::uintptr_t>(data) + bytes + page - 1) & ~(page - 1);
+    // A kernel without the call (before Linux 5.14) refuses it; the pages
+    // then fault in as they are touched.
+    madvise(reinterpret_cast<void*>(start), stop - start, MADV_POPULATE_WRITE);
+#endif
+}
+
 void* allocate(std::size_t bytes) {
-    void* data = ::operator new(bytes);
+    void* data = ::operator new (bytes, std::align_val_t{alignment});
     adviseHugePages(data, bytes);
     return data;
 }

@@ -8,6 +8,7 @@
 #endif
 
 #include "gloam/geometry/mesh.h"
+#include "gloam/geometry/passes.h"
 #include "gloam/geometry/rotation.h"
 
 namespace gloam {
@@ -504,7 +505,11 @@ void Mesh::applyLights(Light* const* lights, int count) {
         if (i < count && contributes(*lights[i])) steps[used++] = stepFor(*lights[i]);
         const bool last = i + 1 >= count;
         if (used == group || last) {
-            applySteps(worldVerts.get(), vertCount, steps, used, last);
+            passes::forEachBlock(
+                vertCount, nextPassBackwards, [&](std::int32_t begin, std::int32_t end) {
+                    applySteps(worldVerts.get() + begin, end - begin, steps, used, last);
+                });
+            nextPassBackwards = !nextPassBackwards;
             used = 0;
         }
         if (last) return;

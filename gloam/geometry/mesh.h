@@ -98,6 +98,9 @@ public:
 private:
     void computeNormals();
 
+    // Which way the next pass over the world copy runs (see passes.h).
+    bool nextPassBackwards = false;
+
     // The blocks that `tris` and `triUVs` point into, one allocation each
     // rather than one per triangle.
     LargeArray<Triangle> triangleStore;

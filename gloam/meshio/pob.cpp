@@ -1,6 +1,7 @@
 #include "gloam/meshio/pob.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -9,7 +10,13 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "gloam/geometry/large_array.h"
 #include "gloam/platform/files.h"
@@ -29,8 +36,42 @@ constexpr std::string_view uvsComment = "#TCoords, tu, tv pairs, 3 per triangle"
 constexpr std::ptrdiff_t maxCommentLength = 79;
 
 // What stream extraction skips in the C locale: space, \t, \n, \v, \f, \r.
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// One test of a bit mask instead of a chain of comparisons: separators are
+// tested between every two numbers.
+bool isSpace(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u <= ' ' && ((std::uint64_t{0x100003E00} >> u) & 1) != 0;
+}
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Numbers of up to eight digits, eight bytes at a time. The bytes are read
+// as one little-endian word, so the first character is the lowest byte.
+struct Digits {
+    std::uint64_t word;  // the eight bytes with '0'..'9' turned into 0..9
+    int count;           // how many of them, from the first, are digits
+};
+
+Digits leadingDigits(const char* at) {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, at, 8);
+    const std::uint64_t word = bytes ^ 0x3030303030303030u;
+    // A byte is a digit when it is now below 10. Adding 0x76 to its low
+    // seven bits sets its top bit when they are 10 or more, without a carry
+    // into the next byte; a top bit already set is not a digit either.
+    const std::uint64_t nonDigits =
+        (((word & 0x7F7F7F7F7F7F7F7Fu) + 0x7676767676767676u) | word) & 0x8080808080808080u;
+    return {word, nonDigits ? std::countr_zero(nonDigits) / 8 : 8};
+}
+
+// The value of the first `count` (1 to 8) digit bytes of `word`: moved up so
+// that leading zeros fill the low bytes, then neighbouring digits, pairs and
+// quadruples are combined in three multiplications.
+std::uint32_t digitsValue(std::uint64_t word, int count) {
+    word <<= 8 * (8 - count);
+    word = (word * 10 + (word >> 8)) & 0x00FF00FF00FF00FFu;
+    word = (word * 100 + (word >> 16)) & 0x0000FFFF0000FFFFu;
+    return std::uint32_t((word * 10000 + (word >> 32)) & 0xFFFFFFFFu);
+}
 
 // Why a parse stopped. Each names something the user can find and fix at
 // the place the parse stopped.
@@ -56,26 +97,155 @@ enum class Fault {
     TrailingText,
 };
 
+constexpr float powersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
+
+// A file's bytes. The buffer is not zero-filled: for a large file that
+// costs a good part of the reading time, and only the bytes read are used.
+struct FileBytes {
+    LargeArray<char> data;
+    std::size_t size = 0;
+
+    std::string_view text() const { return {data.get(), size}; }
+};
+
 // The plain reader's report: nothing is kept, so the compiler drops every
 // trace of the diagnosis from its loops.
 struct NoReport {
-    bool operator()(const char*, Fault, std::int64_t = 0, std::int64_t = 0) { return false; }
+    bool operator()(std::int64_t, char, Fault, std::int64_t = 0, std::int64_t = 0) { return false; }
 };
 
-// The diagnostic reader's report: where the parse stopped, why, and up to
+// The diagnostic reader's report: where the parse stopped (as an offset in
+// the file, since a file is read in pieces), the byte there, why, and up to
 // two numbers for the message. Turned into text only once, at the end.
 struct Report {
-    const char* at = nullptr;
+    std::int64_t offset = 0;
+    char byte = 0;
     Fault fault = Fault::Empty;
     std::int64_t first = 0, second = 0;
 
-    bool operator()(const char* where, Fault why, std::int64_t a = 0, std::int64_t b = 0) {
-        at = where;
+    bool operator()(std::int64_t where, char found, Fault why, std::int64_t a = 0,
+                    std::int64_t b = 0) {
+        offset = where;
+        byte = found;
         fault = why;
         first = a;
         second = b;
         return false;
     }
+};
+
+// A file read in pieces that each end with a line end (or at the end of the
+// file), so that no line, and so no number, is ever split between two of
+// them. One small buffer serves the whole file: it stays in the caches, and
+// a large file needs no memory of its size, all of it fresh pages that the
+// system would first have to clear. A line longer than the buffer makes it
+// grow.
+class Pieces {
+public:
+    // False, with the reason, when the file cannot be opened.
+    bool open(const char* fileName, std::string& why) {
+        file = std::fopen(fileName, "rb");
+        if (!file) {
+            why = "cannot open: " + systemReason(errno);
+            return false;
+        }
+        // The size bounds what the counts may announce before anything is
+        // allocated; a file that cannot tell it (a pipe) is read whole first.
+        if (std::fseek(file, 0, SEEK_END) == 0) {
+            const long size = std::ftell(file);
+            // Some files (those of /proc) say 0 whatever they hold.
+            if (size > 0 && std::fseek(file, 0, SEEK_SET) == 0) fileSize = size;
+        }
+        if (fileSize < 0) std::clearerr(file);
+        return true;
+    }
+    ~Pieces() {
+        if (file) std::fclose(file);
+    }
+
+    // Whether the size is known, so that the file can be read in pieces.
+    bool sized() const { return fileSize >= 0; }
+
+    // The next piece, after the one last given; false at the end of the file
+    // or when it cannot be read (error() says so).
+    bool next(const char*& from, const char*& to) {
+        std::memmove(buffer.get(), buffer.get() + given, filled - given);
+        filled -= given;
+        start += std::int64_t(given);
+        given = 0;
+        std::size_t lineEnd = 0;
+        while (true) {
+            // The last line end in what is there, searched from the back.
+            for (std::size_t i = filled; i > 0; --i) {
+                if (buffer[i - 1] == '\n') {
+                    lineEnd = i;
+                    break;
+                }
+            }
+            if (lineEnd > 0 || atEnd) break;
+            if (filled == capacity) grow();
+            const std::size_t got = std::fread(buffer.get() + filled, 1, capacity - filled, file);
+            filled += got;
+            if (got == 0) {
+                atEnd = true;
+                if (std::ferror(file)) failure = errno ? errno : EIO;
+            }
+        }
+        given = lineEnd > 0 ? lineEnd : filled;
+        from = buffer.get();
+        to = from + given;
+        return given > 0;
+    }
+
+    // The file offset of the piece last given.
+    std::int64_t offset() const { return start; }
+    // Bytes of the file after the piece last given.
+    std::int64_t after() const {
+        return std::max<std::int64_t>(fileSize - start - std::int64_t(given), 0);
+    }
+    // The system's error number when a read failed, else 0.
+    int error() const { return failure; }
+
+    // The rest of the file as one block, for a file of unknown size.
+    bool readAll(FileBytes& bytes) {
+        std::size_t capacity = 1 << 16, used = 0;
+        auto data = makeLargeArrayForOverwrite<char>(capacity);
+        while (true) {
+            const std::size_t got = std::fread(data.get() + used, 1, capacity - used, file);
+            used += got;
+            if (used < capacity) break;
+            auto bigger = makeLargeArrayForOverwrite<char>(capacity * 2);
+            std::memcpy(bigger.get(), data.get(), used);
+            data = std::move(bigger);
+            capacity *= 2;
+        }
+        if (std::ferror(file)) {
+            failure = errno ? errno : EIO;
+            return false;
+        }
+        bytes.data = std::move(data);
+        bytes.size = used;
+        return true;
+    }
+
+private:
+    void grow() {
+        capacity *= 2;
+        auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+        std::memcpy(bigger.get(), buffer.get(), filled);
+        buffer = std::move(bigger);
+    }
+
+    static constexpr std::size_t pieceSize = std::size_t{256} << 10;
+    std::FILE* file = nullptr;
+    std::int64_t fileSize = -1;
+    std::size_t capacity = pieceSize;
+    std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(pieceSize);
+    std::size_t filled = 0;  // bytes in the buffer
+    std::size_t given = 0;   // of which the last piece
+    std::int64_t start = 0;  // file offset of the buffer's first byte
+    bool atEnd = false;
+    int failure = 0;
 };
 
 // One pass over the file's bytes. Every read either advances past what it
@@ -84,11 +254,38 @@ struct Report {
 template <class Fail>
 class Cursor {
 public:
+    // Over `text` alone, or over the pieces of a file.
     Cursor(std::string_view text, Fail& report)
-        : p(text.data()), end(text.data() + text.size()), fail(report) {}
+        : begin(text.data()), p(text.data()), end(text.data() + text.size()), fail(report) {}
+    Cursor(Pieces& pieces, Fail& report) : more(&pieces), fail(report) { refill(); }
 
-    std::ptrdiff_t remaining() const { return end - p; }
+    // Bytes of the text not read yet.
+    std::int64_t remaining() const { return (end - p) + (more ? more->after() : 0); }
     const char* at() const { return p; }
+
+    // A place in the text that stays valid when the cursor moves on to
+    // another piece of a file: its offset and the byte there.
+    struct Mark {
+        std::int64_t offset;
+        char byte;
+    };
+    Mark mark(const char* where) const {
+        return {(more ? more->offset() : 0) + (where - begin), where < end ? *where : '\0'};
+    }
+
+    // Notes a failure at `where`, which lies in the current piece.
+    bool fault(const char* where, Fault why, std::int64_t a = 0, std::int64_t b = 0) {
+        return fault(mark(where), why, a, b);
+    }
+    bool fault(Mark where, Fault why, std::int64_t a = 0, std::int64_t b = 0) {
+        return fail(where.offset, where.byte, why, a, b);
+    }
+
+    // The start of the token that ends at `where`.
+    const char* tokenBefore(const char* where) const {
+        while (where > begin && !isSpace(where[-1])) --where;
+        return where;
+    }
 
     // The first line, failing at the first byte that differs.
     bool firstLine() {
@@ -96,23 +293,23 @@ public:
         const char* differs = std::mismatch(p, p + n, header.data()).first;
         if (differs - p == std::ptrdiff_t(header.size())) {
             p = differs;
-            return lineEnd() || fail(p, Fault::HeaderLineEnd);
+            return lineEnd() || fault(p, Fault::HeaderLineEnd);
         }
-        if (p == end) return fail(p, Fault::Empty);
-        if (remaining() >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
-            return fail(p, Fault::ByteOrderMark);
+        if (p == end) return fault(p, Fault::Empty);
+        if (end - p >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
+            return fault(p, Fault::ByteOrderMark);
         }
-        return fail(differs, Fault::Header);
+        return fault(differs, Fault::Header);
     }
 
     // LF, or CRLF, which a text-mode read on Windows turns into one LF.
     bool lineEnd() {
         if (p < end && *p == '\n') {
-            ++p;
+            nextLine(p + 1);
             return true;
         }
-        if (remaining() >= 2 && p[0] == '\r' && p[1] == '\n') {
-            p += 2;
+        if (end - p >= 2 && p[0] == '\r' && p[1] == '\n') {
+            nextLine(p + 2);
             return true;
         }
         return false;
@@ -126,8 +323,8 @@ public:
                              : static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
         const char* stop = lf ? lf : end;
         const char* textEnd = lf && stop > p && stop[-1] == '\r' ? stop - 1 : stop;
-        if (textEnd - p > maxCommentLength) return fail(p + maxCommentLength, Fault::LongComment);
-        p = lf ? lf + 1 : end;
+        if (textEnd - p > maxCommentLength) return fault(p + maxCommentLength, Fault::LongComment);
+        nextLine(lf ? lf + 1 : end);
         return true;
     }
 
@@ -139,33 +336,146 @@ public:
     // empty section takes the line after it along.
     bool sectionEnd(bool afterNumber, Fault noLineEnd) {
         if (afterNumber) {
-            if (!lineEnd()) return fail(p, noLineEnd);
+            if (!lineEnd()) return fault(p, noLineEnd);
         } else if (!lineEnd()) {
-            if (p == end) return fail(p, Fault::MissingComment);
+            if (p == end) return fault(p, Fault::MissingComment);
             ++p;
         }
         return skipComment();
     }
 
+    // Reads `count` numbers into out[0..count): integers, each checked to
+    // lie in 0..below-1, or floats. Nearly every number of a file is a short
+    // run of digits after one or two separators; those are converted eight
+    // bytes at a time (quickIndex, quickFloat), and runs of one-digit numbers
+    // sixteen bytes at a time (singleDigits). Everything else, near the end
+    // of the text or not of those forms, goes through readInt or readFloat,
+    // which read the same value wherever both accept a number and say where
+    // and why when the text is wrong.
+    template <class T>
+    bool readMany(T* out, int count, std::int32_t below = 0) {
+        for (int k = 0; k < count; ++k) {
+            if constexpr (std::is_same_v<T, float>) {
+                if (count - k >= 8 && singleDigits(out + k)) {
+                    k += 7;
+                    continue;
+                }
+                if (!quickFloat(out[k]) && !readFloat(out[k])) return false;
+            } else {
+                if (!quickIndex(out[k], below) && !readInt(out[k])) return false;
+                if (out[k] < 0 || out[k] >= below) {
+                    return fault(tokenBefore(p), Fault::IndexOutside, out[k], below);
+                }
+            }
+        }
+        return true;
+    }
+
+    // Eight numbers of one digit each, each after one separator: how
+    // texture coordinates of 0 and 1 come, a line of a box's or a grid's
+    // texture coordinates at a time. False, with nothing read, for anything
+    // else.
+    bool singleDigits([[maybe_unused]] float* out) {
+#if defined(__SSE2__)
+        if (end - p < 24) return false;
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto digits = unsigned(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('0' - 1)),
+                                            _mm_cmplt_epi8(bytes, _mm_set1_epi8('9' + 1)))));
+        if (digits != 0xAAAA || (spaces16(bytes) & 0x5555) != 0x5555 || !isSpace(p[16])) {
+            return false;
+        }
+        // The digits are the high bytes of the eight 16-bit lanes.
+        const __m128i values = _mm_sub_epi16(_mm_srli_epi16(bytes, 8), _mm_set1_epi16('0'));
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_ps(out, _mm_cvtepi32_ps(_mm_unpacklo_epi16(values, zero)));
+        _mm_storeu_ps(out + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(values, zero)));
+        p += 16;
+        return true;
+#else
+        return false;
+#endif
+    }
+
+#if defined(__SSE2__)
+    // Bit i set when byte i is a separator.
+    static unsigned spaces16(__m128i bytes) {
+        const __m128i blank = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '));
+        // \t..\r (9..13) move to -128..-124, the only bytes below -123.
+        const __m128i control =
+            _mm_cmplt_epi8(_mm_add_epi8(bytes, _mm_set1_epi8(0x77)), _mm_set1_epi8(-123));
+        return unsigned(_mm_movemask_epi8(_mm_or_si128(blank, control)));
+    }
+#endif
+
+    // A separator or two, then one of the short forms; false, with nothing
+    // read, for anything else.
+    [[gnu::always_inline]] bool quickIndex(std::int32_t& value, std::int32_t below) {
+        if (end - p < 24) return false;
+        const char* q = p;
+        while (isSpace(*q) && q - p < 2) ++q;
+        const Digits digits = leadingDigits(q);
+        if (digits.count == 0 || !isSpace(q[digits.count])) return false;
+        const auto number = std::int32_t(digitsValue(digits.word, digits.count));
+        if (number >= below) return false;
+        value = number;
+        p = q + digits.count;
+        return true;
+    }
+
+    [[gnu::always_inline]] bool quickFloat(float& value) {
+        if (end - p < 24) return false;
+        const char* q = p;
+        while (isSpace(*q) && q - p < 2) ++q;
+        // One digit alone, as texture coordinates of 0 and 1 are written.
+        if (isDigit(q[0]) && isSpace(q[1])) {
+            value = float(q[0] - '0');
+            p = q + 1;
+            return true;
+        }
+        const bool negative = *q == '-';
+        if (negative || *q == '+') ++q;
+        const Digits digits = leadingDigits(q);
+        const int whole = digits.count;
+        if (whole > 0 && whole <= 7 && isSpace(q[whole])) {
+            const auto magnitude = float(digitsValue(digits.word, whole));
+            value = negative ? -magnitude : magnitude;
+            p = q + whole;
+            return true;
+        }
+        if (whole == 0 || whole > 6 || q[whole] != '.') return false;
+        const Digits after = leadingDigits(q + whole + 1);
+        const int fraction = std::min(after.count, 7 - whole);
+        const char* stop = q + whole + 1 + fraction;
+        if (fraction == 0 || !isSpace(*stop)) return false;
+        const std::uint64_t low = (std::uint64_t{1} << (8 * whole)) - 1;
+        const std::uint64_t joined = (digits.word & low) | ((after.word << (8 * whole)) & ~low);
+        const float magnitude =
+            float(digitsValue(joined, whole + fraction)) / powersOfTen[fraction];
+        value = negative ? -magnitude : magnitude;
+        p = stop;
+        return true;
+    }
+
     bool readInt(std::int32_t& value) {
-        if (!skipSpace()) return fail(p, Fault::EndOfFile);
+        if (!skipSpace()) return fault(p, Fault::EndOfFile);
         const char* q = p;
         // from_chars takes a minus sign but not a plus sign.
-        if (*q == '+' && (++q == end || !isDigit(*q))) return fail(q, Fault::NotAWholeNumber);
+        if (*q == '+' && (++q == end || !isDigit(*q))) return fault(q, Fault::NotAWholeNumber);
         const auto [stop, error] = std::from_chars(q, end, value);
-        if (error == std::errc::result_out_of_range) return fail(p, Fault::IntegerRange);
-        if (error != std::errc()) return fail(q + (*q == '-'), Fault::NotAWholeNumber);
-        if (!tokenEndsAt(stop)) return fail(stop, Fault::StrayCharacter, 1);
+        if (error == std::errc::result_out_of_range) return fault(p, Fault::IntegerRange);
+        if (error != std::errc()) return fault(q + (*q == '-'), Fault::NotAWholeNumber);
+        if (!tokenEndsAt(stop)) return fault(stop, Fault::StrayCharacter, 1);
         p = stop;
         return true;
     }
 
     bool readFloat(float& value) {
-        if (!skipSpace()) return fail(p, Fault::EndOfFile);
+        if (!skipSpace()) return fault(p, Fault::EndOfFile);
         const char* q = p;
         const bool negative = *q == '-';
         if (*q == '-' || *q == '+') ++q;
-        if (q == end) return fail(q, Fault::EndOfFile);
+        if (q == end) return fault(q, Fault::EndOfFile);
         float magnitude = 0.0f;
         const char* stop = nullptr;
         // Whole numbers of up to seven digits (texture coordinates 0 and 1,
@@ -200,8 +510,8 @@ public:
             // Out of range either way (overflow, or underflow to zero) is
             // rejected: the writer never produces such a number.
             const auto result = std::from_chars(q, end, magnitude, std::chars_format::general);
-            if (result.ec == std::errc::result_out_of_range) return fail(p, Fault::FloatRange);
-            if (result.ec != std::errc()) return fail(q, Fault::NotANumber);
+            if (result.ec == std::errc::result_out_of_range) return fault(p, Fault::FloatRange);
+            if (result.ec != std::errc()) return fault(q, Fault::NotANumber);
             stop = result.ptr;
         } else if (startsWith(q, "inf")) {
             magnitude = std::numeric_limits<float>::infinity();
@@ -210,21 +520,39 @@ public:
             magnitude = std::numeric_limits<float>::quiet_NaN();
             stop = q + 3;
         } else {
-            return fail(q, Fault::NotANumber);
+            return fault(q, Fault::NotANumber);
         }
-        if (!tokenEndsAt(stop)) return fail(stop, Fault::StrayCharacter, 0);
+        if (!tokenEndsAt(stop)) return fault(stop, Fault::StrayCharacter, 0);
         value = negative ? -magnitude : magnitude;
         p = stop;
         return true;
     }
 
-    bool onlySpaceLeft() { return !skipSpace() || fail(p, Fault::TrailingText); }
+    bool onlySpaceLeft() { return !skipSpace() || fault(p, Fault::TrailingText); }
 
 private:
     // False when nothing but white space is left.
     bool skipSpace() {
-        while (p < end && isSpace(*p)) ++p;
+        do {
+            while (p < end && isSpace(*p)) ++p;
+        } while (p == end && refill());
         return p < end;
+    }
+
+    // Moves to `lineStart`, the start of a line, and on to the next piece of
+    // a file when that is the end of the current one. Pieces end with line
+    // ends, so every other read finds the end of a piece only at the end of
+    // the file.
+    void nextLine(const char* lineStart) {
+        p = lineStart;
+        if (p == end) refill();
+    }
+
+    bool refill() {
+        if (!more) return false;
+        const bool got = more->next(p, end);
+        begin = p;
+        return got;
     }
 
     // A number glued to anything else ("1,2", "3.5.1", "7#") is malformed,
@@ -236,16 +564,12 @@ private:
                std::memcmp(q, word.data(), word.size()) == 0;
     }
 
-    const char* p;
-    const char* end;
+    const char* begin = nullptr;  // of the current piece
+    const char* p = nullptr;
+    const char* end = nullptr;
+    Pieces* more = nullptr;
     Fail& fail;
 };
-
-// The start of the token that holds `at`.
-const char* tokenStart(std::string_view text, const char* at) {
-    while (at > text.data() && !isSpace(at[-1])) --at;
-    return at;
-}
 
 std::string describeByte(char c) {
     if (c > ' ' && c < 127) return std::string("'") + c + "'";
@@ -276,7 +600,7 @@ std::string reasonFor(const Report& report) {
         case Fault::NotAWholeNumber:
             return "expected a whole number";
         case Fault::StrayCharacter:
-            return "unexpected " + describeByte(*report.at) + " in " +
+            return "unexpected " + describeByte(report.byte) + " in " +
                    (report.first ? "a whole number" : "a number");
         case Fault::IntegerRange:
             return "number out of the range of a 32-bit integer";
@@ -307,65 +631,115 @@ std::string reasonFor(const Report& report) {
     return "not a valid POB file";
 }
 
+// Faults in an array that the reader fills in order a window ahead of the
+// elements being written: one call a window instead of a fault a page, yet
+// never more than a window of memory for numbers that have not arrived, so
+// that a file whose counts promise more than it holds costs little.
+template <class T>
+class FillAhead {
+public:
+    explicit FillAhead(const LargeArray<T>& array, std::size_t count)
+        : data(array.get()), count(count) {}
+
+    // Elements up to `end` are about to be written.
+    void before(std::size_t end) {
+        while (ready < std::min(end, count)) {
+            const std::size_t n = std::min(window, count - ready);
+            large_array::prefault(data + ready, n * sizeof(T));
+            ready += n;
+        }
+    }
+
+private:
+    static constexpr std::size_t window = (std::size_t{2} << 20) / sizeof(T);
+    T* data;
+    std::size_t count;
+    std::size_t ready = 0;
+};
+
 // The reader proper, shared by both forms. With NoReport it is the plain
 // reader; with Report the same steps also say where and why they stopped.
 template <class Fail>
-std::unique_ptr<Mesh> parse(std::string_view text, Fail& fail) {
-    Cursor<Fail> in(text, fail);
+std::unique_ptr<Mesh> parse(Cursor<Fail>& in) {
     if (!in.firstLine() || !in.skipComment()) return nullptr;
 
     std::int32_t vertexCount = 0, triangleCount = 0;
     if (!in.readInt(vertexCount)) return nullptr;
-    const char* countsAt = tokenStart(text, in.at());
+    // Kept as a mark: the line end after the counts may move the cursor on to
+    // the file's next piece.
+    const auto countsAt = in.mark(in.tokenBefore(in.at()));
     if (vertexCount < 0) {
-        fail(countsAt, Fault::NegativeCount, vertexCount, 0);
+        in.fault(countsAt, Fault::NegativeCount, vertexCount, 0);
         return nullptr;
     }
     if (!in.readInt(triangleCount)) return nullptr;
     if (triangleCount < 0) {
-        fail(tokenStart(text, in.at()), Fault::NegativeCount, triangleCount, 1);
+        in.fault(in.tokenBefore(in.at()), Fault::NegativeCount, triangleCount, 1);
         return nullptr;
     }
     if (!in.lineEnd()) {
-        fail(in.at(), Fault::CountsLineEnd);
+        in.fault(in.at(), Fault::CountsLineEnd);
         return nullptr;
     }
     // Each number takes at least one character and one separator, so the
     // counts are checked against what is left before anything is allocated.
     const std::int64_t numbers = 3 * std::int64_t(vertexCount) + 9 * std::int64_t(triangleCount);
     if (numbers > 0 && 2 * numbers - 1 > in.remaining()) {
-        fail(countsAt, Fault::CountsBeyondFile, vertexCount, triangleCount);
+        in.fault(countsAt, Fault::CountsBeyondFile, vertexCount, triangleCount);
         return nullptr;
     }
     if (!in.skipComment()) return nullptr;
 
     // Read straight into the arrays the mesh takes over: copying a large
-    // mesh's arrays costs about as much as parsing them. The vertices are
-    // default-constructed, as every reader's are; the other two arrays are
-    // written in full before they are used.
-    auto vertices = makeLargeArray<Vertex>(std::size_t(vertexCount));
-    for (std::int32_t i = 0; i < vertexCount; ++i) {
-        Vertex& v = vertices[i];
-        if (!in.readFloat(v.x) || !in.readFloat(v.y) || !in.readFloat(v.z)) return nullptr;
+    // mesh's arrays costs about as much as parsing them. Each element is
+    // constructed as its numbers arrive (the vertices default-constructed,
+    // as every reader's are, then placed), so that each array is written
+    // once rather than cleared first; one that is given up part-way is only
+    // released, which its trivially destructible elements allow.
+    constexpr int batch = 64;
+    LargeArray<Vertex> vertices(large_array::storage<Vertex>(std::size_t(vertexCount)));
+    FillAhead vertexPages(vertices, std::size_t(vertexCount));
+    float positions[3 * batch];
+    for (std::int32_t i = 0; i < vertexCount; i += batch) {
+        const int n = std::min(batch, vertexCount - i);
+        vertexPages.before(std::size_t(i + n));
+        if (!in.readMany(positions, 3 * n)) return nullptr;
+        for (int k = 0; k < n; ++k) {
+            ::new (&vertices[i + k]) Vertex();
+            vertices[i + k].setPosition(positions[3 * k], positions[3 * k + 1],
+                                        positions[3 * k + 2]);
+        }
     }
     if (!in.sectionEnd(vertexCount > 0, Fault::VerticesLineEnd)) return nullptr;
 
-    auto triangles = makeLargeArrayForOverwrite<Triangle>(std::size_t(triangleCount));
-    for (std::int32_t k = 0; k < triangleCount; ++k) {
-        for (std::int32_t& index : triangles[k]) {
-            if (!in.readInt(index)) return nullptr;
-            if (index < 0 || index >= vertexCount) {
-                fail(tokenStart(text, in.at()), Fault::IndexOutside, index, vertexCount);
-                return nullptr;
-            }
+    LargeArray<Triangle> triangles(large_array::storage<Triangle>(std::size_t(triangleCount)));
+    FillAhead trianglePages(triangles, std::size_t(triangleCount));
+    std::int32_t indices[3 * batch];
+    for (std::int32_t t = 0; t < triangleCount; t += batch) {
+        const int n = std::min(batch, triangleCount - t);
+        trianglePages.before(std::size_t(t + n));
+        if (!in.readMany(indices, 3 * n, vertexCount)) return nullptr;
+        for (int k = 0; k < n; ++k) {
+            ::new (&triangles[t + k])
+                Triangle{indices[3 * k], indices[3 * k + 1], indices[3 * k + 2]};
         }
     }
     if (!in.sectionEnd(triangleCount > 0, Fault::TrianglesLineEnd)) return nullptr;
 
-    auto uvs = makeLargeArray<TriangleUV>(std::size_t(triangleCount));
-    for (std::int32_t k = 0; k < triangleCount; ++k) {
-        for (TexCoord& corner : uvs[k]) {
-            if (!in.readFloat(corner.tu) || !in.readFloat(corner.tv)) return nullptr;
+    LargeArray<TriangleUV> uvs(large_array::storage<TriangleUV>(std::size_t(triangleCount)));
+    FillAhead uvPages(uvs, std::size_t(triangleCount));
+    float corners[6 * batch];
+    for (std::int32_t t = 0; t < triangleCount; t += batch) {
+        const int n = std::min(batch, triangleCount - t);
+        uvPages.before(std::size_t(t + n));
+        if (!in.readMany(corners, 6 * n)) return nullptr;
+        for (int k = 0; k < n; ++k) {
+            const float* c = corners + 6 * k;
+            TriangleUV& uv = *::new (&uvs[t + k]) TriangleUV();
+            for (int j = 0; j < 3; ++j) {
+                uv[j].tu = c[2 * j];
+                uv[j].tv = c[2 * j + 1];
+            }
         }
     }
     // Further numbers would mean the counts are wrong.
@@ -374,60 +748,67 @@ std::unique_ptr<Mesh> parse(std::string_view text, Fail& fail) {
                                   std::move(triangles), std::move(uvs));
 }
 
-// Line and column (from 1, in bytes) of `at`, counted only once a parse has
-// failed so that reading never pays for it.
-void place(std::string_view text, const char* at, FileError& error) {
-    const std::string_view before(text.data(), std::size_t(at - text.data()));
-    const std::size_t lastLineEnd = before.rfind('\n');
-    error.line = 1 + std::count(before.begin(), before.end(), '\n');
-    error.column = std::int64_t(
-        lastLineEnd == std::string_view::npos ? before.size() + 1 : before.size() - lastLineEnd);
-}
+// Line and column (from 1, in bytes) of a byte, from the bytes before it,
+// handed over in pieces. Counted only once a parse has failed, so that
+// reading never pays for it.
+class Place {
+public:
+    explicit Place(std::int64_t offset) : left(offset) {}
 
-// A file's bytes. The buffer is not zero-filled: for a large file that
-// costs a good part of the reading time, and only the bytes read are used.
-struct FileBytes {
-    LargeArray<char> data;
-    std::size_t size = 0;
+    // Takes the next bytes; false once the byte is reached.
+    bool take(const char* from, std::size_t size) {
+        const auto n = std::size_t(std::min<std::int64_t>(left, std::int64_t(size)));
+        for (std::size_t i = 0; i < n; ++i) {
+            if (from[i] == '\n') {
+                ++line;
+                column = 1;
+            } else {
+                ++column;
+            }
+        }
+        left -= std::int64_t(n);
+        return left > 0;
+    }
 
-    std::string_view text() const { return {data.get(), size}; }
+    void into(FileError& error) const {
+        error.line = line;
+        error.column = column;
+    }
+
+private:
+    std::int64_t left;
+    std::int64_t line = 1, column = 1;
 };
 
-// The file's bytes, or false, with the system's reason in `reason`, when it
-// cannot be opened or read to its end.
-bool readFile(const char* fileName, FileBytes& bytes, std::string& reason) {
+// The place of `offset` in a file, read again from its start.
+void placeInFile(const char* fileName, std::int64_t offset, FileError& error) {
+    Place place(offset);
     std::FILE* file = std::fopen(fileName, "rb");
-    if (!file) {
-        reason = "cannot open: " + systemReason(errno);
-        return false;
-    }
-    // The size the file reports is trusted only once a first read has shown
-    // that it is a readable file (a directory reports a huge one); one byte
-    // more than the size lets the second read see the end of the file.
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    bool ok = std::fseek(file, 0, SEEK_SET) == 0;
-    if (!ok) reason = "cannot read: " + systemReason(errno);
-    std::size_t capacity = 1 << 16, used = 0;
-    auto data = makeLargeArrayForOverwrite<char>(capacity);
-    while (ok) {
-        const std::size_t wanted = capacity - used;
-        const std::size_t got = std::fread(data.get() + used, 1, wanted, file);
-        used += got;
-        if (got < wanted) {
-            ok = !std::ferror(file);
-            if (!ok) reason = "cannot read: " + systemReason(errno);
-            break;
-        }
-        capacity = std::max(capacity * 2, size >= 0 ? std::size_t(size) + 1 : 0);
-        auto bigger = makeLargeArrayForOverwrite<char>(capacity);
-        std::memcpy(bigger.get(), data.get(), used);
-        data = std::move(bigger);
+    if (!file) return;
+    char chunk[1 << 16];
+    std::size_t got = 0;
+    while (place.take(chunk, got) && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
     }
     std::fclose(file);
-    bytes.data = std::move(data);
-    bytes.size = used;
-    return ok;
+    place.into(error);
+}
+
+template <class Fail>
+std::unique_ptr<Mesh> parseText(std::string_view text, Fail& fail) {
+    Cursor<Fail> in(text, fail);
+    return parse(in);
+}
+
+// A file in pieces, or whole when its size is unknown (`whole` then holds
+// it). Null as well when a read failed, which pieces.error() tells.
+template <class Fail>
+std::unique_ptr<Mesh> parseFile(Pieces& pieces, Fail& fail, FileBytes& whole) {
+    if (pieces.sized()) {
+        Cursor<Fail> in(pieces, fail);
+        auto mesh = parse(in);
+        return pieces.error() ? nullptr : std::move(mesh);
+    }
+    return pieces.readAll(whole) ? parseText(whole.text(), fail) : nullptr;
 }
 
 // Formats into one buffer. Each line asks for room for its longest possible
@@ -505,27 +886,30 @@ char* put(char* q, float value) {
 
 std::unique_ptr<Mesh> parsePob(std::string_view text) {
     NoReport quiet;
-    return parse(text, quiet);
+    return parseText(text, quiet);
 }
 
 std::unique_ptr<Mesh> parsePob(std::string_view text, FileError& error) {
     Report report;
-    auto mesh = parse(text, report);
-    if (mesh) {
-        error.line = error.column = 0;
-        error.reason.clear();
-    } else {
-        place(text, report.at, error);
+    auto mesh = parseText(text, report);
+    error.line = error.column = 0;
+    error.reason.clear();
+    if (!mesh) {
+        Place place(report.offset);
+        place.take(text.data(), text.size());
+        place.into(error);
         error.reason = reasonFor(report);
     }
     return mesh;
 }
 
 std::unique_ptr<Mesh> loadPob(const char* fileName) {
-    FileBytes bytes;
+    Pieces pieces;
     std::string reason;
-    if (!fileName || !readFile(fileName, bytes, reason)) return nullptr;
-    return parsePob(bytes.text());
+    if (!fileName || !pieces.open(fileName, reason)) return nullptr;
+    NoReport quiet;
+    FileBytes whole;
+    return parseFile(pieces, quiet, whole);
 }
 
 std::unique_ptr<Mesh> loadPob(const char* fileName, FileError& error) {
@@ -534,9 +918,24 @@ std::unique_ptr<Mesh> loadPob(const char* fileName, FileError& error) {
         error.reason = "no file name";
         return nullptr;
     }
-    FileBytes bytes;
-    if (!readFile(fileName, bytes, error.reason)) return nullptr;
-    return parsePob(bytes.text(), error);
+    Pieces pieces;
+    if (!pieces.open(fileName, error.reason)) return nullptr;
+    Report report;
+    FileBytes whole;
+    auto mesh = parseFile(pieces, report, whole);
+    if (pieces.error()) {
+        error.reason = "cannot read: " + systemReason(pieces.error());
+    } else if (!mesh) {
+        if (whole.size > 0) {
+            Place place(report.offset);
+            place.take(whole.data.get(), whole.size);
+            place.into(error);
+        } else {
+            placeInFile(fileName, report.offset, error);
+        }
+        error.reason = reasonFor(report);
+    }
+    return mesh;
 }
 
 namespace {

@@ -1,10 +1,22 @@
 #include "gloam/textures/bitmap.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// The SSSE3 path is compiled per function and only run after a CPU check,
+// so the build as a whole stays baseline.
+#define GLOAM_HAVE_SSSE3_PATH 1
+#include <immintrin.h>
+#endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace gloam {
 
@@ -32,9 +44,11 @@ void clear(Texture& texture) {
     texture.height = 0;
 }
 
-void convertRow(const std::uint8_t* in, std::uint8_t* out, std::int32_t width, bool greyscale,
-                bool alphaFromGrey) {
-    for (std::int32_t j = 0; j < width; ++j, in += 3, out += 4) {
+// Converts pixels [from, width) of a row, `in` and `out` pointing at pixel
+// `from`.
+void convertPixels(const std::uint8_t* in, std::uint8_t* out, std::int32_t from, std::int32_t width,
+                   bool greyscale, bool alphaFromGrey) {
+    for (std::int32_t j = from; j < width; ++j, in += 3, out += 4) {
         const std::uint8_t blue = in[0];
         const std::uint8_t green = in[1];
         const std::uint8_t red = in[2];
@@ -56,13 +70,100 @@ void convertRow(const std::uint8_t* in, std::uint8_t* out, std::int32_t width, b
     }
 }
 
+#if defined(GLOAM_HAVE_SSSE3_PATH)
+bool cpuHasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+
+// The plain conversion (no grey) four pixels at a time: one byte shuffle
+// turns 12 bytes of B, G, R into 16 of R, G, B, 0, and a comparison of
+// each 32-bit pixel with the colour key gives its alpha. Reads 16 bytes for
+// every 12 it converts, so it stops 4 bytes short of `readable`, the end of
+// the bytes it may read. With `stream`, and `out` on a 16-byte boundary, the
+// pixels go to memory with non-temporal stores, so that the lines of a
+// large texture are not read for ownership first. Returns the pixels done.
+__attribute__((target("ssse3"))) __m128i convertFour(const std::uint8_t* in) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+    const __m128i key = _mm_set1_epi32(colourKey.red | colourKey.green << 8 | colourKey.blue << 16);
+    const __m128i opaque = _mm_set1_epi32(std::int32_t(0xFF000000u));
+    const __m128i rgb =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), order);
+    return _mm_or_si128(rgb, _mm_andnot_si128(_mm_cmpeq_epi32(rgb, key), opaque));
+}
+
+__attribute__((target("ssse3"))) std::int32_t convertPlainSsse3(const std::uint8_t* in,
+                                                                const std::uint8_t* readable,
+                                                                std::uint8_t* out,
+                                                                std::int32_t width, bool stream) {
+    std::int32_t j = 0;
+    if (stream && (reinterpret_cast<std::uintptr_t>(out) & 15) == 0) {
+        for (; j + 4 <= width && readable - in >= 16; j += 4, in += 12, out += 16) {
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out), convertFour(in));
+        }
+    }
+    for (; j + 4 <= width && readable - in >= 16; j += 4, in += 12, out += 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), convertFour(in));
+    }
+    return j;
+}
+#endif
+
+// Textures at least this large are written with non-temporal stores where
+// the vector conversion runs: they do not stay in the caches anyway.
+constexpr std::size_t streamingBytes = std::size_t{8} << 20;
+
+// Converts one stored row of `width` pixels into RGBA; `readable` is the end
+// of the bytes that may be read from `in` on, which may run past the row.
+void convertRow(const std::uint8_t* in, const std::uint8_t* readable, std::uint8_t* out,
+                std::int32_t width, bool greyscale, bool alphaFromGrey,
+                [[maybe_unused]] bool stream) {
+    std::int32_t done = 0;
+#if defined(GLOAM_HAVE_SSSE3_PATH)
+    if (!greyscale && !alphaFromGrey && cpuHasSsse3()) {
+        done = convertPlainSsse3(in, readable, out, width, stream);
+    }
+#else
+    (void)readable;
+#endif
+    convertPixels(in + 3 * done, out + 4 * done, done, width, greyscale, alphaFromGrey);
+}
+
+// Orders any non-temporal stores before what follows (an upload, another
+// thread's reads).
+void finishStores() {
+#if defined(GLOAM_HAVE_SSSE3_PATH)
+    _mm_sfence();
+#endif
+}
+
+// A pixel buffer of `bytes`, left for the caller to fill. A large texture's
+// buffer is fresh memory, and on Linux the first touch of each 4 KiB page of
+// it is a fault: the advice asks for 2 MiB pages for its inner part, and
+// then all its pages are made present at once (the caller fills all of them
+// right away, and the headers have shown that the file holds the pixels).
+std::unique_ptr<std::uint8_t[]> pixelBuffer(std::size_t bytes) {
+    auto pixels = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+#if defined(__linux__) && defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
+    if (bytes >= (std::size_t{1} << 20)) {
+        constexpr std::uintptr_t hugePage = std::uintptr_t{2} << 20, page = 4096;
+        const auto start = reinterpret_cast<std::uintptr_t>(pixels.get());
+        const std::uintptr_t first = (start + hugePage - 1) & ~(hugePage - 1);
+        const std::uintptr_t last = (start + bytes) & ~(hugePage - 1);
+        if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        // Refused before Linux 5.14; the pages then fault in as they are
+        // written.
+        const std::uintptr_t from = start & ~(page - 1);
+        const std::uintptr_t to = (start + bytes + page - 1) & ~(page - 1);
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+    }
+#endif
+    return pixels;
+}
+
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
-
-}  // namespace
-
-namespace {
 
 // Why a decode failed: the header field at fault or the part of the file
 // that is missing. The numbers say what the file holds.
@@ -139,12 +240,22 @@ std::string reasonFor(const Report& r) {
     return "not a 24-bit bitmap";
 }
 
+// Where the pixels are and how they lie, once the headers are checked.
+struct Layout {
+    std::uint64_t pixelOffset;
+    std::uint64_t stride;  // bytes per stored row, padding included
+    std::int32_t width;
+    std::int32_t height;
+    bool topDown;
+};
+
+// Checks the headers, the first `available` bytes of a file of `size`
+// bytes (all of it, or at least the 54 bytes of headers).
 template <class Fail>
-bool decode(Texture& texture, const std::uint8_t* data, std::size_t size, bool greyscale,
-            bool alphaFromGrey, bool flipRows, Fail& fail) {
-    clear(texture);
+bool checkHeaders(const std::uint8_t* data, std::size_t available, std::uint64_t size,
+                  Layout& layout, Fail& fail) {
     if (data == nullptr) return fail(Fault::NoData);
-    if ((size >= 1 && data[0] != 'B') || (size >= 2 && data[1] != 'M')) {
+    if ((available >= 1 && data[0] != 'B') || (available >= 2 && data[1] != 'M')) {
         return fail(Fault::Signature);
     }
     if (size < fileHeaderSize + minInfoHeaderSize) return fail(Fault::Short, size);
@@ -180,47 +291,124 @@ bool decode(Texture& texture, const std::uint8_t* data, std::size_t size, bool g
     if (pixelOffset > size || pixelBytes > size - pixelOffset) {
         return fail(Fault::Truncated, pixelBytes, pixelOffset, size);
     }
-
-    const std::size_t outStride = static_cast<std::size_t>(width) * 4;
-    // Every byte is written below, so the buffer need not be zeroed first.
-    auto pixels = std::make_unique_for_overwrite<std::uint8_t[]>(outStride * height);
-    const std::uint8_t* in = data + pixelOffset;
-    for (std::int32_t i = 0; i < height; ++i, in += stride) {
-        // The file's row i counted from the bottom of the picture.
-        const std::int32_t fromBottom = topDown ? height - 1 - i : i;
-        const std::int32_t target = flipRows ? height - 1 - fromBottom : fromBottom;
-        convertRow(in, pixels.get() + outStride * target, width, greyscale, alphaFromGrey);
-    }
-
-    texture.pixels = std::move(pixels);
-    texture.width = width;
-    texture.height = height;
+    layout = {pixelOffset, stride, width, height, topDown};
     return true;
 }
 
-// The whole file at once, so that the decoder checks every field against
-// the bytes really there instead of trusting reads to succeed. False, with
-// the reason, when it cannot be opened or read or is too large to be a
-// bitmap that could be accepted.
-bool readWholeFile(const char* fileName, std::vector<std::uint8_t>& bytes, std::string& reason) {
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "rb"));
-    if (!file) {
-        reason = "cannot open: " + systemReason(errno);
-        return false;
+// The buffer row that the file's row `i` becomes.
+std::int32_t targetRow(const Layout& layout, std::int32_t i, bool flipRows) {
+    // The file's row i counted from the bottom of the picture.
+    const std::int32_t fromBottom = layout.topDown ? layout.height - 1 - i : i;
+    return flipRows ? layout.height - 1 - fromBottom : fromBottom;
+}
+
+template <class Fail>
+bool decode(Texture& texture, const std::uint8_t* data, std::size_t size, bool greyscale,
+            bool alphaFromGrey, bool flipRows, Fail& fail) {
+    clear(texture);
+    Layout layout;
+    if (!checkHeaders(data, size, size, layout, fail)) return false;
+    const std::size_t outStride = static_cast<std::size_t>(layout.width) * 4;
+    const std::size_t bytes = outStride * std::size_t(layout.height);
+    auto pixels = pixelBuffer(bytes);
+    const std::uint8_t* in = data + layout.pixelOffset;
+    for (std::int32_t i = 0; i < layout.height; ++i, in += layout.stride) {
+        convertRow(in, data + size, pixels.get() + outStride * targetRow(layout, i, flipRows),
+                   layout.width, greyscale, alphaFromGrey, bytes >= streamingBytes);
     }
+    finishStores();
+    texture.pixels = std::move(pixels);
+    texture.width = layout.width;
+    texture.height = layout.height;
+    return true;
+}
+
+// The whole file at once, for a file that cannot tell its size. False, with
+// the reason, when it cannot be read or is too large to be a bitmap that
+// could be accepted.
+bool readWholeFile(std::FILE* file, std::vector<std::uint8_t>& bytes, std::string& reason) {
     std::uint8_t chunk[65536];
     std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
         if (got > maxFileSize - bytes.size()) {
             reason = "larger than 1 GiB, more than any bitmap that is read";
             return false;
         }
         bytes.insert(bytes.end(), chunk, chunk + got);
     }
-    if (std::ferror(file.get())) {
+    if (std::ferror(file)) {
         reason = "cannot read: " + systemReason(errno);
         return false;
     }
+    return true;
+}
+
+// Reads a bitmap file: the headers, then the pixel rows a few at a time
+// straight into the texture, so that a large texture needs no buffer of the
+// file's size. A file that cannot tell its size is read whole and decoded.
+// `reason` is set for a file that cannot be opened or read; the decoder's
+// faults go to `fail`.
+template <class Fail>
+bool readFile(Texture& texture, const char* fileName, bool greyscale, bool alphaFromGrey,
+              bool flipRows, std::string& reason, Fail& fail) {
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "rb"));
+    if (!file) {
+        reason = "cannot open: " + systemReason(errno);
+        return false;
+    }
+    const auto unreadable = [&reason] {
+        reason = "cannot read: " + systemReason(errno ? errno : EIO);
+        return false;
+    };
+    long size = -1;
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) size = std::ftell(file.get());
+    // Some files (those of /proc) say 0 whatever they hold.
+    if (size <= 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+        std::clearerr(file.get());
+        std::vector<std::uint8_t> bytes;
+        if (!readWholeFile(file.get(), bytes, reason)) return false;
+        return decode(texture, bytes.data(), bytes.size(), greyscale, alphaFromGrey, flipRows,
+                      fail);
+    }
+
+    std::uint8_t headers[fileHeaderSize + minInfoHeaderSize];
+    const std::size_t got = std::fread(headers, 1, sizeof headers, file.get());
+    if (got < sizeof headers && std::ferror(file.get())) return unreadable();
+    // A file that shrank since its size was taken is judged by what is left.
+    const std::uint64_t known = got < sizeof headers ? got : std::uint64_t(size);
+    Layout layout;
+    if (!checkHeaders(headers, got, known, layout, fail)) return false;
+    if (std::fseek(file.get(), long(layout.pixelOffset), SEEK_SET) != 0) return unreadable();
+
+    // Rows in batches of about 256 KiB, with 16 bytes to spare after them
+    // for the vector conversion's reads.
+    const auto rowsAtOnce = std::int32_t(
+        std::clamp<std::uint64_t>((std::uint64_t{256} << 10) / layout.stride, 1, layout.height));
+    const std::size_t batchBytes = std::size_t(layout.stride) * std::size_t(rowsAtOnce);
+    const auto rows = std::make_unique<std::uint8_t[]>(batchBytes + 16);
+    const std::size_t outStride = static_cast<std::size_t>(layout.width) * 4;
+    const std::size_t bytes = outStride * std::size_t(layout.height);
+    auto pixels = pixelBuffer(bytes);
+    for (std::int32_t first = 0; first < layout.height; first += rowsAtOnce) {
+        const std::int32_t count = std::min(rowsAtOnce, layout.height - first);
+        const std::size_t wanted = std::size_t(layout.stride) * std::size_t(count);
+        if (std::fread(rows.get(), 1, wanted, file.get()) != wanted) {
+            // The file shrank since its size was taken.
+            if (std::ferror(file.get())) return unreadable();
+            return fail(Fault::Truncated, layout.stride * std::uint64_t(layout.height),
+                        layout.pixelOffset, std::uint64_t(size));
+        }
+        for (std::int32_t k = 0; k < count; ++k) {
+            const std::uint8_t* in = rows.get() + std::size_t(layout.stride) * std::size_t(k);
+            convertRow(in, rows.get() + batchBytes + 16,
+                       pixels.get() + outStride * targetRow(layout, first + k, flipRows),
+                       layout.width, greyscale, alphaFromGrey, bytes >= streamingBytes);
+        }
+    }
+    finishStores();
+    texture.pixels = std::move(pixels);
+    texture.width = layout.width;
+    texture.height = layout.height;
     return true;
 }
 
@@ -244,10 +432,10 @@ bool decodeBitmap(Texture& texture, const std::uint8_t* data, std::size_t size, 
 bool readBitmap(Texture& texture, const char* fileName, bool greyscale, bool alphaFromGrey,
                 bool flipRows) {
     clear(texture);
-    std::vector<std::uint8_t> bytes;
+    if (fileName == nullptr) return false;
     std::string reason;
-    if (fileName == nullptr || !readWholeFile(fileName, bytes, reason)) return false;
-    return decodeBitmap(texture, bytes.data(), bytes.size(), greyscale, alphaFromGrey, flipRows);
+    NoReport quiet;
+    return readFile(texture, fileName, greyscale, alphaFromGrey, flipRows, reason, quiet);
 }
 
 bool readBitmap(Texture& texture, const char* fileName, bool greyscale, bool alphaFromGrey,
@@ -258,10 +446,11 @@ bool readBitmap(Texture& texture, const char* fileName, bool greyscale, bool alp
         error.reason = "no file name";
         return false;
     }
-    std::vector<std::uint8_t> bytes;
-    if (!readWholeFile(fileName, bytes, error.reason)) return false;
-    return decodeBitmap(texture, bytes.data(), bytes.size(), greyscale, alphaFromGrey, flipRows,
-                        error);
+    Report report;
+    const bool ok =
+        readFile(texture, fileName, greyscale, alphaFromGrey, flipRows, error.reason, report);
+    if (!ok && error.reason.empty()) error.reason = reasonFor(report);
+    return ok;
 }
 
 }  // namespace gloam
