@@ -61,7 +61,34 @@ void GLAPIENTRY gluLookAt(GLdouble, GLdouble, GLdouble, GLdouble, GLdouble, GLdo
 }
 void GLAPIENTRY gluPerspective(GLdouble, GLdouble, GLdouble, GLdouble) { ++calls; }
 
+// Screenshots, which a timed frame never takes.
+void GLAPIENTRY glPixelStorei(GLenum, GLint) { ++calls; }
+void GLAPIENTRY glReadPixels(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, GLvoid*) { ++calls; }
+
 BOOL WINAPI SwapBuffers(HDC) { return TRUE; }
+
+// The window calls of the program's start-up, which the demo scene's library
+// brings along but a timed frame never makes: each fails, as it would with no
+// window system.
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
+                            HINSTANCE, LPVOID) {
+    return nullptr;
+}
+BOOL WINAPI DestroyWindow(HWND) { return FALSE; }
+BOOL WINAPI ShowWindow(HWND, int) { return FALSE; }
+BOOL WINAPI UpdateWindow(HWND) { return FALSE; }
+HMODULE WINAPI GetModuleHandleA(LPCSTR) { return nullptr; }
+HICON WINAPI LoadIconA(HINSTANCE, LPCSTR) { return nullptr; }
+HCURSOR WINAPI LoadCursorA(HINSTANCE, LPCSTR) { return nullptr; }
+HDC WINAPI GetDC(HWND) { return nullptr; }
+int WINAPI ReleaseDC(HWND, HDC) { return 0; }
+HDC WINAPI BeginPaint(HWND, LPPAINTSTRUCT) { return nullptr; }
+BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT*) { return FALSE; }
+int WINAPI ChoosePixelFormat(HDC, const PIXELFORMATDESCRIPTOR*) { return 0; }
+BOOL WINAPI SetPixelFormat(HDC, int, const PIXELFORMATDESCRIPTOR*) { return FALSE; }
+HGLRC WINAPI wglCreateContext(HDC) { return nullptr; }
+BOOL WINAPI wglMakeCurrent(HDC, HGLRC) { return FALSE; }
+BOOL WINAPI wglDeleteContext(HGLRC) { return FALSE; }
 
 // Set-up fails only when an asset is missing; say so instead of showing a box.
 int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
