@@ -14,30 +14,6 @@ using namespace gloam;
 namespace {
 
 #if defined(__linux__)
-// A line of the mapping that holds `address` in /proc/self/smaps, by its
-// field name ("VmFlags:", "Rss:").
-std::string fieldAt(const void* address, const std::string& field) {
-    const auto target = reinterpret_cast<std::uintptr_t>(address);
-    std::ifstream smaps("/proc/self/smaps");
-    std::string line;
-    bool inside = false;
-    while (std::getline(smaps, line)) {
-        std::uintptr_t from = 0, to = 0;
-        char dash = 0;
-        std::istringstream head(line);
-        if (head >> std::hex >> from >> dash >> to && dash == '-') {
-            inside = from <= target && target < to;
-        } else if (inside && line.rfind(field, 0) == 0) {
-            return line;
-        }
-    }
-    return {};
-}
-
-bool advised(const void* address) {
-    return fieldAt(address, "VmFlags:").find(" hg") != std::string::npos;
-}
-
 // Kilobytes present of the mappings that [data, data + bytes) touches (the
 // advice may have split the block's mapping in three).
 long residentKilobytes(const char* data, std::size_t bytes) {
@@ -59,34 +35,6 @@ long residentKilobytes(const char* data, std::size_t bytes) {
     return total;
 }
 #endif
-
-TEST(LargeArray, AsksForHugePagesOnlyForTheWholeHugePagesInsideALargeArray) {
-#if !defined(__linux__)
-    GTEST_SKIP() << "the advice is only given on Linux";
-#else
-    constexpr std::uintptr_t hugePage = std::uintptr_t{2} << 20;
-    const std::size_t count = 3 * hugePage + 4096 + 8;
-    const LargeArray<char> large = makeLargeArrayForOverwrite<char>(count);
-    const auto start = reinterpret_cast<std::uintptr_t>(large.get());
-    const std::uintptr_t first = (start + hugePage - 1) & ~(hugePage - 1);
-    const std::uintptr_t last = (start + count) & ~(hugePage - 1);
-    ASSERT_GE(last - first, 2 * hugePage);
-    EXPECT_TRUE(advised(reinterpret_cast<void*>(first)));
-    EXPECT_TRUE(advised(reinterpret_cast<void*>(last - 1)));
-    // The partial pages at either end may share their huge page with other
-    // memory, which the advice must not reach.
-    if (first != start) {
-        EXPECT_FALSE(advised(reinterpret_cast<void*>(first - 1)));
-    }
-    if (last != start + count) {
-        EXPECT_FALSE(advised(reinterpret_cast<void*>(last)));
-    }
-
-    // Under two whole huge pages nothing is advised.
-    const LargeArray<char> small = makeLargeArrayForOverwrite<char>(hugePage + 4096);
-    EXPECT_FALSE(advised(small.get() + hugePage / 2));
-#endif
-}
 
 TEST(LargeArray, PrefaultMakesTheWholeBlockPresentWithoutTouchingIt) {
 #if !defined(__linux__)
