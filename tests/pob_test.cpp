@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
@@ -62,9 +63,11 @@ std::string fileText(const fs::path& path) {
 class PobFiles : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Stamped, since two test runs may share the machine's temporary folder.
         dir =
             fs::path(::testing::TempDir()) /
-            ("pob_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+            ("pob_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

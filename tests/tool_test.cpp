@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -228,7 +230,13 @@ protected:
         out.str(""), err.str("");
         return runTool(args, out, err);
     }
-    std::string path(const std::string& name) { return ::testing::TempDir() + "tool_" + name; }
+    // A folder of the test's own: two test runs may share the machine.
+    void SetUp() override { std::filesystem::create_directories(dir); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    const std::string dir =
+        ::testing::TempDir() + "tool_" +
+        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    std::string path(const std::string& name) { return dir + "/" + name; }
     void put(const std::string& name, const std::string& bytes) {
         std::ofstream(path(name), std::ios::binary) << bytes;
     }
