@@ -62,14 +62,14 @@ std::vector<UINT> messagesSeen() {
 }
 
 // The program's pixel format, and its window (of a class with the recorder).
-PIXELFORMATDESCRIPTOR appFormat(BYTE depthBits = 32) {
+PIXELFORMATDESCRIPTOR appFormat() {
     PIXELFORMATDESCRIPTOR p{};
     p.nSize = sizeof p;
     p.nVersion = 1;
     p.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
     p.iPixelType = PFD_TYPE_RGBA;
     p.cColorBits = 24;
-    p.cDepthBits = depthBits;
+    p.cDepthBits = 32;
     return p;
 }
 
@@ -262,45 +262,6 @@ TEST_F(X11Test, ExposuresBecomeOnePaintAndAWindowManagersResizeAndMinimiseSizeMe
     EXPECT_TRUE(ShowWindow(window, SW_HIDE));
     pump(window);
     EXPECT_EQ(messagesSeen(), (std::vector<UINT>{WM_SHOWWINDOW}));
-}
-
-TEST_F(X11Test, APixelFormatIsSetOnceAndAContextDrawsOnlyToWindowsOfItsFormat) {
-    HWND a = createAppLikeWindow();
-    HWND b = createAppLikeWindow();
-    HDC dcA = GetDC(a);
-    HDC dcB = GetDC(b);
-    PIXELFORMATDESCRIPTOR deep = appFormat(32);
-    PIXELFORMATDESCRIPTOR shallow = appFormat(16);
-    const int deepFormat = ChoosePixelFormat(dcA, &deep);
-    const int shallowFormat = ChoosePixelFormat(GetDC(nullptr), &shallow);
-    ASSERT_NE(deepFormat, 0);
-    ASSERT_NE(shallowFormat, 0);
-    ASSERT_NE(deepFormat, shallowFormat);
-
-    EXPECT_EQ(wglCreateContext(dcA), nullptr) << "no format set yet";
-    EXPECT_FALSE(SetPixelFormat(GetDC(nullptr), deepFormat, &deep)) << "the screen's is fixed";
-    EXPECT_TRUE(SetPixelFormat(dcA, deepFormat, &deep));
-    EXPECT_TRUE(SetPixelFormat(dcA, deepFormat, &deep));
-    EXPECT_FALSE(SetPixelFormat(dcA, shallowFormat, &shallow));
-    EXPECT_TRUE(SetPixelFormat(dcB, shallowFormat, &shallow));
-
-    HGLRC deepContext = wglCreateContext(dcA);
-    EXPECT_FALSE(wglMakeCurrent(dcB, deepContext));
-    ASSERT_TRUE(wglMakeCurrent(dcA, deepContext));
-    GLint depthBits = 0;
-    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
-    EXPECT_EQ(depthBits, 32);
-
-    // Deleting the current context releases it; destroying a window with
-    // a context current on it as well.
-    EXPECT_TRUE(wglDeleteContext(deepContext));
-    EXPECT_EQ(glXGetCurrentContext(), nullptr);
-    HGLRC shallowContext = wglCreateContext(dcB);
-    ASSERT_TRUE(wglMakeCurrent(dcB, shallowContext));
-    EXPECT_TRUE(DestroyWindow(b));
-    EXPECT_EQ(glXGetCurrentContext(), nullptr);
-    EXPECT_FALSE(SwapBuffers(dcB));
-    EXPECT_TRUE(wglDeleteContext(shallowContext));
 }
 
 class X11WithoutGlx : public X11Test {
