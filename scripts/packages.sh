@@ -26,12 +26,11 @@ ensure_packages() {
 }
 
 # What building and testing the engine needs: compilers and tools, GoogleTest,
-# Xlib and Mesa's GL and GLU for the program, and a virtual X server, zlib
-# (for the pictures they write) and XTest (a user's keys and mouse) for the
-# tests that open a window; pkg-config to build the example from gloam.pc.
+# Xlib and Mesa's GL and GLU for the program, and a virtual X server and XTest
+# (a user's keys and mouse) for the tests that open a window; pkg-config to build the example from gloam.pc.
 BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev git
-                libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth zlib1g-dev
+                libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth
                 libxtst-dev pkg-config)
 # gloam-pob compiles the OBJ reader and the picture decoder and resizer it uses
-# from these headers.
+# from these headers; the end-to-end tests read and write PNG with stb.
 BUILD_PACKAGES+=(libtinyobjloader-dev libstb-dev)

@@ -1,30 +1,41 @@
-// The whole program under a private X server: started in a folder holding
-// its assets, looked at through the X server, and closed as a window manager
-// closes a window.
+// The whole program under a private X server, started in a folder holding
+// its assets: chosen frames against reference pictures, a close as a window
+// manager sends it, and the ways a start can fail.
+//
+// The references are tests/e2e/references/frame-N.png, frame N of the demo as
+// its own --screenshot saves it. After a change that is meant to alter the
+// picture, look at the difference pictures the failing test leaves in
+// build/.../tests/e2e/frame-N/, then regenerate them all with
+//   bash scripts/references
+// A test run never writes them.
 //
 // The program to run is the command line after "--" (CMake passes the
 // native gloam-demo), so the same checks serve any build that opens its
-// window on the X server named by DISPLAY, e.g. "env WINEPREFIX=... wine
-// gloam-demo.exe" (add --reports-not-on-stderr before "--" for a program
-// whose message boxes are only drawn). Without one, every test skips.
+// window on the X server named by DISPLAY. Add --windows-build before "--"
+// for the Windows build under Wine: its message boxes are only drawn, and
+// its pictures are compared coarsely (see coarseDifference).
 
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image.h>
+#include <stb/stb_image_write.h>
+
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "gloam/textures/texture.h"
 #include "tests/e2e/harness.h"
-#include "tests/e2e/picture.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -33,16 +44,15 @@ namespace e2e {
 namespace {
 
 std::vector<std::string> programCommand;
-// Our X11 stand-in writes every message box's text to standard error as
-// well; Wine only draws the box, whose text cannot be read from here.
-bool reportsOnStandardError = true;
+bool windowsBuild = false;
+bool writeReferences = false;
 
 const char* const windowTitle = "Simple OpenGL App";
-
-// Generous for a first start under Wine (~10 s) on a loaded machine; the
-// native program needs well under a second for either.
+// Generous for a first start under Wine (~10 s) on a loaded machine.
 constexpr auto startLimit = 60s;
-constexpr auto exitLimit = 30s;
+// Frame 680 takes 20 s in a sanitizer build here, and may take minutes
+// under Wine where 32-bit programs run through an emulator.
+constexpr auto runLimit = 600s;
 
 // One run of the program in a fresh folder of the build tree, which keeps
 // its output and pictures afterwards.
@@ -75,21 +85,6 @@ public:
         return (exit ? exit->describe() : "running") + "; standard error:\n" + standardError();
     }
 
-    // The program's window once it is shown and presents a frame; 0 when
-    // not within the start limit.
-    unsigned long waitForFrame() {
-        const auto end = std::chrono::steady_clock::now() + startLimit;
-        for (unsigned long window = 0; !program_->poll() && std::chrono::steady_clock::now() < end;
-             std::this_thread::sleep_for(20ms)) {
-            if (window == 0) window = x_->findWindow(windowTitle);
-            const Image image = window != 0 ? x_->grab(window) : Image{};
-            if (std::any_of(image.pixels.begin(), image.pixels.end(),
-                            [](const Rgb& p) { return p.r != 0 || p.g != 0 || p.b != 0; }))
-                return window;
-        }
-        return 0;
-    }
-
     // Waits for the program to end. A window titled "Error" is a message box
     // (Wine draws real ones); it is dismissed as a user would and noted.
     std::optional<Exit> waitForExit(std::chrono::milliseconds limit) {
@@ -114,6 +109,114 @@ private:
     bool sawMessageBox_ = false;
 };
 
+// An 8-bit RGB picture, rows from the top.
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<unsigned char> rgb;
+};
+
+bool writePng(const Picture& p, const fs::path& file) {
+    stbi_write_png_compression_level = 9;
+    return stbi_write_png(file.c_str(), p.width, p.height, 3, p.rgb.data(), p.width * 3) != 0;
+}
+
+Picture readPng(const fs::path& file) {
+    Picture p;
+    int channels = 0;
+    unsigned char* data = stbi_load(file.c_str(), &p.width, &p.height, &channels, 3);
+    if (data != nullptr) p.rgb.assign(data, data + std::size_t(p.width) * p.height * 3);
+    stbi_image_free(data);
+    return p;
+}
+
+// Frame `frame` as the program's --screenshot saves it; empty when the run
+// fails, with the reason recorded as a test failure.
+Picture render(int frame) {
+    const std::string name = "frame-" + std::to_string(frame);
+    DemoRun run(name, "", true, {"--frames", std::to_string(frame), "--screenshot", "shot.bmp"});
+    const auto exit = run.waitForExit(runLimit);
+    Picture p;
+    gloam::Texture bitmap;
+    EXPECT_TRUE(exit && exit->exited && exit->code == 0) << name << ": " << run.state();
+    if (!exit ||
+        !gloam::readBitmap(bitmap, (run.folder() / "work/shot.bmp").c_str(), false, false, true))
+        return p;
+    p.width = bitmap.width;
+    p.height = bitmap.height;
+    for (std::size_t i = 0; i < std::size_t(p.width) * p.height; ++i)
+        p.rgb.insert(p.rgb.end(), &bitmap.pixels[4 * i], &bitmap.pixels[4 * i + 3]);
+    return p;
+}
+
+// Pixels whose largest channel difference exceeds the threshold. Measured
+// between runs and between the GCC and the Clang+ASan builds, on all four
+// frames: not one pixel differs by even one level, as llvmpipe rasterises
+// the same calls the same way. The threshold of 2 levels leaves room for a
+// rounding change in the vertex colours (whole levels) and 100 pixels for
+// an edge pixel flipping after a Mesa update; the wrong pictures below
+// differ in 45,000 (paler shadows) to 460,000 pixels (red and blue swapped)
+// of 734,832, and the neighbouring frame in 283,000.
+constexpr int channelThreshold = 2;
+constexpr long allowedPixels = 100;
+
+long differingPixels(const Picture& a, const Picture& b, Picture* difference = nullptr) {
+    if (a.width != b.width || a.height != b.height) return long(a.rgb.size() / 3) + 1;
+    if (difference != nullptr) *difference = Picture{a.width, a.height, {}};
+    long count = 0;
+    for (std::size_t i = 0; i < a.rgb.size(); i += 3) {
+        int largest = 0;
+        for (std::size_t c = 0; c < 3; ++c)
+            largest = std::max(largest, std::abs(a.rgb[i + c] - b.rgb[i + c]));
+        count += largest > channelThreshold;
+        // Beyond the threshold in white, below it dimmed, the rest black.
+        const unsigned char shade = largest > channelThreshold ? 255 : (largest > 0 ? 96 : 0);
+        if (difference != nullptr) difference->rgb.insert(difference->rgb.end(), 3, shade);
+    }
+    return count;
+}
+
+// The Windows build's client area is 1016 x 741 against 1008 x 729 here
+// (another window frame): the same scene 1.6% larger, cut at the sides, so
+// its frames cannot match a reference pixel for pixel. A second set of
+// references would need Wine to regenerate them; instead its frames are
+// compared on a grid of 16 x 12 cells, each cell's mean colour against the
+// reference's over the same share of the picture. The references scaled as
+// Wine's frame is move a cell's mean by 11.6 levels at most (where an edge
+// crosses it); 16 levels and two cells leave room for Wine's 32-bit Mesa.
+// Red and blue swapped still moves 3 (frame 1, mostly floor) to 118 cells.
+constexpr int cellsAcross = 16, cellsDown = 12, cellThreshold = 16;
+constexpr long allowedCells = 2;
+
+long differingCells(const Picture& a, const Picture& b) {
+    auto means = [](const Picture& p) {
+        std::vector<double> sums(cellsAcross * cellsDown * 3), counts(cellsAcross * cellsDown);
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) {
+                const int cell = y * cellsDown / p.height * cellsAcross + x * cellsAcross / p.width;
+                counts[cell] += 1;
+                for (int c = 0; c < 3; ++c)
+                    sums[cell * 3 + c] += p.rgb[(std::size_t(y) * p.width + x) * 3 + c];
+            }
+        for (std::size_t i = 0; i < sums.size(); ++i) sums[i] /= std::max(counts[i / 3], 1.0);
+        return sums;
+    };
+    const std::vector<double> ma = means(a), mb = means(b);
+    long count = 0;
+    for (std::size_t cell = 0; cell < ma.size(); cell += 3)
+        count += std::abs(ma[cell] - mb[cell]) > cellThreshold ||
+                 std::abs(ma[cell + 1] - mb[cell + 1]) > cellThreshold ||
+                 std::abs(ma[cell + 2] - mb[cell + 2]) > cellThreshold;
+    return count;
+}
+
+// Frames where the small box turns at the floor's edge (101 to 303) and
+// the sun swings from one side to the other (303 to 680).
+constexpr int referenceFrames[] = {1, 101, 303, 680};
+
+fs::path referenceOf(int frame) {
+    return fs::path(GLOAM_REFERENCE_DIR) / ("frame-" + std::to_string(frame) + ".png");
+}
+
 class DemoProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -123,81 +226,77 @@ protected:
     }
 };
 
-TEST_F(DemoProgram, DrawsTheSceneAndEndsWhenItsWindowIsClosed) {
-    DemoRun run("scene", "", true);
-    const unsigned long window = run.waitForFrame();
-    ASSERT_NE(window, 0u) << "no frame in a window titled \"" << windowTitle << "\"; program "
-                          << run.state();
-
-    // A few hundred frames in, the shadows lie well beside the boxes. The big
-    // box's shadow is measured when it shows enough floor (its length follows
-    // the swinging sun, so a slow build may need a later frame).
-    constexpr long enoughShadow = 1500;
-    std::vector<Reading> readings;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        std::this_thread::sleep_for(attempt == 0 ? 2000ms : 700ms);
-        const Image image = run.x().grab(window);
-        ASSERT_GT(image.width, 0) << "the window went away";
-        readings.push_back(readFrame(image));
-        std::printf("grab %zu: %s\n", readings.size(), readings.back().describe().c_str());
-        writePng(image, run.folder() / ("frame-" + std::to_string(readings.size()) + ".png"));
-        if (readings.back().shadowPixels >= enoughShadow && readings.size() >= 2) break;
+TEST_F(DemoProgram, ChosenFramesMatchTheirReferencePictures) {
+    for (const int frame : referenceFrames) {
+        SCOPED_TRACE("frame " + std::to_string(frame));
+        const Picture shot = render(frame);
+        ASSERT_FALSE(shot.rgb.empty());
+        if (writeReferences) {
+            ASSERT_TRUE(writePng(shot, referenceOf(frame)));
+            std::printf("wrote %s\n", referenceOf(frame).c_str());
+            continue;
+        }
+        const Picture reference = readPng(referenceOf(frame));
+        ASSERT_FALSE(reference.rgb.empty()) << "cannot read " << referenceOf(frame);
+        if (windowsBuild) {
+            EXPECT_EQ(shot.width, 1016);
+            EXPECT_EQ(shot.height, 741);
+            EXPECT_LE(differingCells(shot, reference), allowedCells);
+            continue;
+        }
+        ASSERT_EQ(shot.width, reference.width);
+        ASSERT_EQ(shot.height, reference.height);
+        Picture difference;
+        const long count = differingPixels(shot, reference, &difference);
+        if (count <= allowedPixels) continue;
+        const fs::path folder = fs::path(E2E_OUTPUT_DIR) / ("frame-" + std::to_string(frame));
+        writePng(shot, folder / "shot.png");
+        writePng(difference, folder / "difference.png");
+        std::ofstream(folder / "counts.txt")
+            << count << " pixels differ by more than " << channelThreshold << " levels; "
+            << allowedPixels << " may\n";
+        ADD_FAILURE() << count << " pixels differ by more than " << channelThreshold
+                      << " levels (at most " << allowedPixels << " may); see shot.png, "
+                      << "difference.png and counts.txt in " << folder;
     }
+}
 
+// Pictures that must not pass: the comparison against what a fault would
+// make of frame 101.
+TEST_F(DemoProgram, TheComparisonTellsWrongPicturesApart) {
+    if (writeReferences || windowsBuild) GTEST_SKIP() << "compares the native references";
+    const Picture reference = readPng(referenceOf(101));
+    ASSERT_FALSE(reference.rgb.empty()) << "cannot read " << referenceOf(101);
+    EXPECT_EQ(differingPixels(reference, reference), 0);
+    EXPECT_EQ(differingCells(reference, reference), 0);
+
+    // Red and blue swapped, as a bitmap writer or reader that confuses them.
+    Picture swapped = reference;
+    for (std::size_t i = 0; i < swapped.rgb.size(); i += 3)
+        std::swap(swapped.rgb[i], swapped.rgb[i + 2]);
+    EXPECT_GT(differingPixels(swapped, reference), allowedPixels);
+    EXPECT_GT(differingCells(swapped, reference), allowedCells);
+
+    // Shadows at alpha 0.5 instead of 0.8 leave half of the floor's light
+    // instead of a fifth: the dark floor pixels 2.5 times as bright.
+    Picture paler = reference;
+    for (unsigned char& c : paler.rgb)
+        if (c > 0 && c < 80) c = static_cast<unsigned char>(c * 5 / 2);
+    EXPECT_GT(differingPixels(paler, reference), allowedPixels);
+
+    // The neighbouring frame: the boxes, camera and sun one step on.
+    EXPECT_GT(differingPixels(render(102), reference), allowedPixels);
+}
+
+TEST_F(DemoProgram, EndsWithExitZeroWhenAWindowManagerClosesItsWindow) {
+    DemoRun run("close", "", true);
+    const unsigned long window = run.x().findWindow(windowTitle, startLimit);
+    ASSERT_NE(window, 0u) << "no window titled \"" << windowTitle << "\"; program " << run.state();
     run.x().requestClose(window);
-    const auto exit = run.waitForExit(exitLimit);
+    const auto exit = run.waitForExit(startLimit);
     ASSERT_TRUE(exit) << "the program did not end after the close request";
     EXPECT_TRUE(exit->exited && exit->code == 0) << run.state();
     EXPECT_EQ(run.x().findWindow(windowTitle), 0u) << "the window outlived the program";
-
-    for (const Reading& r : readings) {
-        SCOPED_TRACE(r.describe());
-        // The picture is a frame of the scene: with the frame found, the
-        // pixels away from edges (2 px) and from the table and the small box
-        // look as expected: black background, lit floor, a big box that is
-        // not lit floor, shadowed floor. Measured: 0.9998 and more; what is
-        // left is 8-bit rounding in the darkest pixels. The big box moved by
-        // 30 units (about 20 pixels) brings it below 0.99.
-        EXPECT_GT(r.agreement, 0.995);
-        // The floor texture itself, pixel by pixel: lit floor is the texel
-        // under it times one light level, within 8% (the texels' spread in
-        // a bilinear footprint, compared only where it is even) and one
-        // 8-bit step. Measured 0.9997 and more; a flat colour, a texture
-        // mirrored or shifted by a few texels matches only the tiles' plain
-        // middles.
-        EXPECT_GT(r.floorMatch, 0.98);
-        // The sun lights the floor by the cosine between its direction
-        // (swing, 1, swing) and the floor's normal, truncated to whole steps
-        // of 1/255 (vertex colours are integers). 0.01: that step, and the
-        // rounding of the texels behind the median.
-        EXPECT_NEAR(r.floorLight, std::floor(255 / std::sqrt(1 + 2 * r.swing * r.swing)) / 255,
-                    0.01);
-        // Where it is lit, the large box shows mostly its planks' red (83% of
-        // the texture; the iron bands turn bluish under the small box's light).
-        EXPECT_GT(r.bigBoxRed, 0.6);
-    }
-    // Frames follow each other: the camera and the animation move on.
-    for (std::size_t i = 1; i < readings.size(); ++i)
-        EXPECT_GT(readings[i].frame, readings[i - 1].frame);
-
-    // Shadows, each pixel against the same floor unshadowed: its texel times
-    // the light level of the lit floor (the sun lights the whole floor
-    // evenly, as the texture check shows). Black at alpha 0.8 leaves a fifth
-    // of the floor under it, and where two layers of the flattened box get
-    // through the depth test, a 25th. Every shadowed pixel shows one of these
-    // (10% and one 8-bit step of tolerance), and the single layer darkens by
-    // 0.2 within 0.01: the median of thousands of pixels, each off by at
-    // most one 8-bit step.
-    const Reading& shadowed = readings.back();
-    ASSERT_GE(shadowed.shadowPixels, enoughShadow) << shadowed.describe();
-    EXPECT_GT(shadowed.shadowSingle + shadowed.shadowLayered, 0.95) << shadowed.describe();
-    long singles = 0;
-    for (const Reading& r : readings) {
-        if (r.shadowSinglePixels < 200) continue;
-        singles += r.shadowSinglePixels;
-        EXPECT_NEAR(r.shadowRatio, 0.2, 0.01) << r.describe();
-    }
-    EXPECT_GT(singles, 0) << "no grab shows a single layer of shadow";
 }
 
 TEST_F(DemoProgram, MissingAssetEndsWithExitOneAndNamesTheFile) {
@@ -208,7 +307,7 @@ TEST_F(DemoProgram, MissingAssetEndsWithExitOneAndNamesTheFile) {
         ASSERT_TRUE(exit) << "the program did not end";
         EXPECT_TRUE(exit->exited && exit->code == 1) << exit->describe();
         EXPECT_TRUE(run.sawMessageBox()) << "the user was not told";
-        if (reportsOnStandardError) {
+        if (!windowsBuild) {
             EXPECT_NE(run.standardError().find(missing), std::string::npos) << run.standardError();
         }
         EXPECT_EQ(run.x().findWindow(windowTitle), 0u);
@@ -217,7 +316,7 @@ TEST_F(DemoProgram, MissingAssetEndsWithExitOneAndNamesTheFile) {
 
 TEST_F(DemoProgram, WithoutADisplayEndsWithExitOneAndSaysWhy) {
     // With no display there is nowhere to show a message box.
-    if (!reportsOnStandardError) GTEST_SKIP() << "the program reports only in message boxes";
+    if (windowsBuild) GTEST_SKIP() << "the program reports only in message boxes";
     DemoRun run("no-display", "", false);
     const auto exit = run.waitForExit(startLimit);
     ASSERT_TRUE(exit) << "the program did not end";
@@ -227,36 +326,19 @@ TEST_F(DemoProgram, WithoutADisplayEndsWithExitOneAndSaysWhy) {
         << run.standardError();
 }
 
-TEST_F(DemoProgram, FramesAndScreenshotGiveTheSamePictureOfThatFrameOnEveryRun) {
-    std::string pictures[2];
-    for (std::string& picture : pictures) {
-        DemoRun run("frames", "", true, {"--frames", "101", "--screenshot", "frame.bmp"});
-        const auto exit = run.waitForExit(startLimit);
-        ASSERT_TRUE(exit && exit->exited && exit->code == 0) << run.state();
-        picture = readFile(run.folder() / "work" / "frame.bmp");
-        ASSERT_GT(picture.size(), 54u);
-    }
-    EXPECT_TRUE(pictures[0] == pictures[1]) << "frame 101 differs between two runs";
-    gloam::Texture bitmap;
-    ASSERT_TRUE(gloam::readBitmap(
-        bitmap, (fs::path(E2E_OUTPUT_DIR) / "frames/work/frame.bmp").c_str(), false, false, true));
-    Image image{bitmap.width, bitmap.height, {}};
-    for (int i = 0; i < bitmap.width * bitmap.height; ++i)
-        image.pixels.push_back(
-            {bitmap.pixels[4 * i], bitmap.pixels[4 * i + 1], bitmap.pixels[4 * i + 2]});
-    const Reading reading = readFrame(image);
-    EXPECT_EQ(reading.frame, 101) << reading.describe();
-    EXPECT_GT(reading.agreement, 0.995) << reading.describe();
-}
-
 }  // namespace
 }  // namespace e2e
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--reports-not-on-stderr") e2e::reportsOnStandardError = false;
-        if (std::string(argv[i]) == "--") {
+        const std::string argument = argv[i];
+        // Wine draws the message boxes but writes nothing to standard error,
+        // and gives the window another frame.
+        if (argument == "--windows-build") e2e::windowsBuild = true;
+        // scripts/references: the chosen frames replace their references.
+        if (argument == "--write-references") e2e::writeReferences = true;
+        if (argument == "--") {
             e2e::programCommand.assign(argv + i + 1, argv + argc);
             break;
         }

@@ -187,26 +187,6 @@ unsigned long XClient::findWindow(const std::string& title, std::chrono::millise
     return found;
 }
 
-Image XClient::grab(unsigned long window) {
-    Image image;
-    XWindowAttributes a;
-    if (XGetWindowAttributes(display_, window, &a) == 0 || a.map_state != IsViewable) return image;
-    XImage* pixels = XGetImage(display_, window, 0, 0, unsigned(a.width), unsigned(a.height),
-                               AllPlanes, ZPixmap);
-    if (pixels == nullptr) return image;
-    image.width = a.width;
-    image.height = a.height;
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) {
-            // Our servers' screens are 24-bit TrueColor: 0xRRGGBB.
-            const unsigned long p = XGetPixel(pixels, x, y);
-            image.pixels.push_back({std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p)});
-        }
-    }
-    XDestroyImage(pixels);
-    return image;
-}
-
 void XClient::requestClose(unsigned long window) {
     XEvent event{};
     event.xclient.type = ClientMessage;

@@ -2,13 +2,12 @@
 
 // What the tests that need an X server share: child processes that never
 // outlive the test, a private Xvfb, and an X client that does to a window
-// what a user and a window manager would (find it by its title, look at it,
-// close it, type and click).
+// what a user and a window manager would (find it by its title, close it,
+// type and click).
 
 #include <sys/types.h>
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -66,18 +65,6 @@ private:
     std::string display_;
 };
 
-struct Rgb {
-    std::uint8_t r = 0, g = 0, b = 0;
-};
-
-// An RGB picture, rows from the top.
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<Rgb> pixels;
-    const Rgb& at(int x, int y) const { return pixels[std::size_t(y) * width + x]; }
-};
-
 class XClient {
 public:
     // Connects to `display` (":N"); throws when it cannot.
@@ -91,8 +78,6 @@ public:
     // waiting up to `limit` for one; 0 when there is none.
     unsigned long findWindow(const std::string& title,
                              std::chrono::milliseconds limit = std::chrono::milliseconds(0));
-    // The window's contents; empty when the window is gone or unviewable.
-    Image grab(unsigned long window);
     // Sends the window manager's close request (WM_DELETE_WINDOW) and waits
     // until the server has processed it.
     void requestClose(unsigned long window);

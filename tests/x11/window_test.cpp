@@ -62,14 +62,14 @@ std::vector<UINT> messagesSeen() {
 }
 
 // The program's pixel format, and its window (of a class with the recorder).
-PIXELFORMATDESCRIPTOR appFormat(BYTE depthBits = 32) {
+PIXELFORMATDESCRIPTOR appFormat() {
     PIXELFORMATDESCRIPTOR p{};
     p.nSize = sizeof p;
     p.nVersion = 1;
     p.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
     p.iPixelType = PFD_TYPE_RGBA;
     p.cColorBits = 24;
-    p.cDepthBits = depthBits;
+    p.cDepthBits = 32;
     return p;
 }
 
@@ -159,13 +159,6 @@ protected:
         return a;
     }
 
-    std::string titleOf(Window w) {
-        char* name = nullptr;
-        std::string title = XFetchName(observer, w, &name) && name != nullptr ? name : "";
-        if (name != nullptr) XFree(name);
-        return title;
-    }
-
     std::optional<e2e::PrivateXvfb> server;
     std::optional<e2e::XClient> client;
     Display* observer = nullptr;  // the test's own client, a window manager's view
@@ -173,7 +166,7 @@ protected:
     bool quit = false;
 };
 
-TEST_F(X11Test, CreationReportsTheClientSizeAndTheFormatGivesTheWindowItsVisual) {
+TEST_F(X11Test, CreationReportsTheClientSizeAndShowingPaintsWithoutAnother) {
     HWND window = createAppLikeWindow();
     ASSERT_NE(window, nullptr);
     // No window manager runs, so only the stand-in can report the size, and
@@ -182,51 +175,16 @@ TEST_F(X11Test, CreationReportsTheClientSizeAndTheFormatGivesTheWindowItsVisual)
                                                  WM_CREATE, WM_SIZE, WM_MOVE}));
     ASSERT_EQ(seen.size(), 6u);
     EXPECT_EQ(seen[4], (Seen{WM_SIZE, SIZE_RESTORED, MAKELPARAM(1008, 729)}));
-    const Window first = x11standin::nativeWindow(window);
-    XWindowAttributes a = attributesOf(window);
-    EXPECT_EQ(a.map_state, IsUnmapped);
-
-    HDC dc = GetDC(window);
-    PIXELFORMATDESCRIPTOR p = appFormat();
-    int format = ChoosePixelFormat(dc, &p);
-    ASSERT_NE(format, 0);
-    ASSERT_TRUE(SetPixelFormat(dc, format, &p));
-    EXPECT_EQ(ReleaseDC(window, dc), 1);
-
-    // The window now shows the format's visual: double-buffered, 32 depth
-    // bits. Replacing the X window kept its size and what the window manager
-    // reads.
-    const Window second = x11standin::nativeWindow(window);
-    a = attributesOf(window);
-    XVisualInfo wanted{};
-    wanted.visualid = XVisualIDFromVisual(a.visual);
-    int found = 0, depthBits = 0, doubleBuffered = 0;
-    XVisualInfo* visual = XGetVisualInfo(observer, VisualIDMask, &wanted, &found);
-    ASSERT_NE(visual, nullptr);
-    glXGetConfig(observer, visual, GLX_DEPTH_SIZE, &depthBits);
-    glXGetConfig(observer, visual, GLX_DOUBLEBUFFER, &doubleBuffered);
-    XFree(visual);
-    EXPECT_EQ(depthBits, 32);
-    EXPECT_TRUE(doubleBuffered);
-    EXPECT_EQ(a.width, 1008);
-    EXPECT_EQ(a.height, 729);
-    EXPECT_EQ(titleOf(second), "Simple OpenGL App");
-    Atom* protocols = nullptr;
-    ASSERT_TRUE(XGetWMProtocols(observer, second, &protocols, &found));
-    EXPECT_EQ(std::vector<Atom>(protocols, protocols + found),
-              std::vector<Atom>{XInternAtom(observer, "WM_DELETE_WINDOW", False)});
-    XFree(protocols);
-    if (second != first) {
-        EXPECT_FALSE(exists(first));
-    }
-
-    seen.clear();
-    EXPECT_FALSE(ShowWindow(window, SW_SHOWDEFAULT));
-    EXPECT_EQ(attributesOf(window).map_state, IsViewable);
-    EXPECT_TRUE(UpdateWindow(window));
-    EXPECT_EQ(messagesSeen(), (std::vector<UINT>{WM_SHOWWINDOW, WM_PAINT}));
+    EXPECT_EQ(attributesOf(window).map_state, IsUnmapped);
+    // The title, the close protocol and the visual are the end-to-end tests'
+    // part: the program is found by its title, closed, and draws its frames.
     // Mapping without a window manager reports no size, and the stand-in
     // must not make one up either.
+    seen.clear();
+    EXPECT_FALSE(ShowWindow(window, SW_SHOWDEFAULT));
+    EXPECT_TRUE(UpdateWindow(window));
+    EXPECT_EQ(messagesSeen(), (std::vector<UINT>{WM_SHOWWINDOW, WM_PAINT}));
+    EXPECT_EQ(attributesOf(window).map_state, IsViewable);
     pump(window);
     for (const Seen& s : seen) EXPECT_NE(s.message, WM_SIZE);
 }
@@ -245,17 +203,12 @@ TEST_F(X11Test, ACloseRequestBecomesWmCloseAndTheWindowLivesUntilDestroyed) {
     // The default answer to a close destroys the window, X window included,
     // once the program has let go of its context.
     seen.clear();
-    ASSERT_NE(glXGetCurrentContext(), nullptr);
     EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
-    EXPECT_EQ(glXGetCurrentContext(), nullptr);
     EXPECT_TRUE(wglDeleteContext(context));
-    EXPECT_FALSE(wglDeleteContext(context));
     EXPECT_EQ(DefWindowProcA(window, WM_CLOSE, 0, 0), 0);
     EXPECT_EQ(messagesSeen(), (std::vector<UINT>{WM_DESTROY, WM_NCDESTROY}));
-    EXPECT_EQ(x11standin::nativeWindow(window), 0u);
     XSync(x11standin::display(), False);
     EXPECT_FALSE(exists(native));
-    EXPECT_FALSE(DestroyWindow(window));
 }
 
 TEST_F(X11Test, AWindowDestroyedByAnotherClientIsClosedRatherThanDrawnInto) {
@@ -311,49 +264,6 @@ TEST_F(X11Test, ExposuresBecomeOnePaintAndAWindowManagersResizeAndMinimiseSizeMe
     EXPECT_EQ(messagesSeen(), (std::vector<UINT>{WM_SHOWWINDOW}));
 }
 
-TEST_F(X11Test, APixelFormatIsSetOnceAndAContextDrawsOnlyToWindowsOfItsFormat) {
-    HWND a = createAppLikeWindow();
-    HWND b = createAppLikeWindow();
-    ASSERT_NE(b, nullptr);
-    HDC dcA = GetDC(a);
-    HDC dcB = GetDC(b);
-    PIXELFORMATDESCRIPTOR deep = appFormat(32);
-    PIXELFORMATDESCRIPTOR shallow = appFormat(16);
-    const int deepFormat = ChoosePixelFormat(dcA, &deep);
-    const int shallowFormat = ChoosePixelFormat(GetDC(nullptr), &shallow);
-    ASSERT_NE(deepFormat, 0);
-    ASSERT_NE(shallowFormat, 0);
-    ASSERT_NE(deepFormat, shallowFormat);
-
-    EXPECT_EQ(wglCreateContext(dcA), nullptr) << "no format set yet";
-    EXPECT_FALSE(SetPixelFormat(GetDC(nullptr), deepFormat, &deep)) << "the screen's is fixed";
-    EXPECT_FALSE(SetPixelFormat(dcA, 0, &deep));
-    EXPECT_TRUE(SetPixelFormat(dcA, deepFormat, &deep));
-    EXPECT_TRUE(SetPixelFormat(dcA, deepFormat, &deep));
-    EXPECT_FALSE(SetPixelFormat(dcA, shallowFormat, &shallow));
-    EXPECT_TRUE(SetPixelFormat(dcB, shallowFormat, &shallow));
-
-    HGLRC deepContext = wglCreateContext(dcA);
-    ASSERT_NE(deepContext, nullptr);
-    EXPECT_FALSE(wglMakeCurrent(dcB, deepContext));
-    EXPECT_EQ(glXGetCurrentContext(), nullptr);
-    EXPECT_TRUE(wglMakeCurrent(dcA, deepContext));
-    GLint depthBits = 0;
-    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
-    EXPECT_EQ(depthBits, 32);
-
-    // Deleting the current context releases it; destroying a window with
-    // a context current on it as well.
-    EXPECT_TRUE(wglDeleteContext(deepContext));
-    EXPECT_EQ(glXGetCurrentContext(), nullptr);
-    HGLRC shallowContext = wglCreateContext(dcB);
-    ASSERT_TRUE(wglMakeCurrent(dcB, shallowContext));
-    EXPECT_TRUE(DestroyWindow(b));
-    EXPECT_EQ(glXGetCurrentContext(), nullptr);
-    EXPECT_FALSE(SwapBuffers(dcB));
-    EXPECT_TRUE(wglDeleteContext(shallowContext));
-}
-
 class X11WithoutGlx : public X11Test {
 protected:
     std::vector<std::string> serverArguments() override { return {"-extension", "GLX"}; }
@@ -362,12 +272,9 @@ protected:
 TEST_F(X11WithoutGlx, TheWindowIsMadeButNoPixelFormatIsOffered) {
     HWND window = createAppLikeWindow();
     ASSERT_NE(window, nullptr);
-    HDC dc = GetDC(window);
     PIXELFORMATDESCRIPTOR p = appFormat();
-    EXPECT_EQ(ChoosePixelFormat(dc, &p), 0);
-    EXPECT_FALSE(SetPixelFormat(dc, 1, &p));
-    EXPECT_EQ(wglCreateContext(dc), nullptr);
-    EXPECT_TRUE(DestroyWindow(window));
+    EXPECT_EQ(ChoosePixelFormat(GetDC(window), &p), 0);
+    EXPECT_FALSE(SetPixelFormat(GetDC(window), 1, &p));
 }
 
 // Input: a user's keys and mouse, through XTest, to the window procedure.
@@ -392,14 +299,11 @@ TEST_F(X11Test, KeysBecomeKeyMessagesWithWindowsCodesCharactersRepeatsAndFocus) 
     // Keysym, virtual key, scan code, flags, and the character typed (0: none).
     // clang-format off
     const std::tuple<const char*, WPARAM, unsigned, WORD, WPARAM> keys[] = {
-        {"a", 'A', 0x1E, 0, 'a'}, {"z", 'Z', 0x2C, 0, 'z'}, {"0", '0', 0x0B, 0, '0'},
-        {"9", '9', 0x0A, 0, '9'}, {"Escape", VK_ESCAPE, 0x01, 0, 0x1B}, {"space", VK_SPACE, 0x39, 0, ' '},
+        {"a", 'A', 0x1E, 0, 'a'}, {"9", '9', 0x0A, 0, '9'}, {"Escape", VK_ESCAPE, 0x01, 0, 0x1B},
         {"Return", VK_RETURN, 0x1C, 0, '\r'}, {"KP_Enter", VK_RETURN, 0x1C, ext, '\r'},
-        {"Left", VK_LEFT, 0x4B, ext, 0}, {"Up", VK_UP, 0x48, ext, 0}, {"Right", VK_RIGHT, 0x4D, ext, 0},
-        {"Down", VK_DOWN, 0x50, ext, 0}, {"KP_Up", VK_UP, 0x48, 0, 0} /* Num Lock is off */,
-        {"Delete", VK_DELETE, 0x53, ext, 0}, {"F1", VK_F1, 0x3B, 0, 0}, {"F12", VK_F12, 0x58, 0, 0},
-        {"equal", VK_OEM_PLUS, 0x0D, 0, '='}, {"minus", VK_OEM_MINUS, 0x0C, 0, '-'},
-        {"KP_Add", VK_ADD, 0x4E, 0, '+'}, {"KP_Subtract", VK_SUBTRACT, 0x4A, 0, '-'},
+        {"Left", VK_LEFT, 0x4B, ext, 0}, {"KP_Up", VK_UP, 0x48, 0, 0} /* Num Lock is off */,
+        {"Delete", VK_DELETE, 0x53, ext, 0}, {"F12", VK_F12, 0x58, 0, 0},
+        {"minus", VK_OEM_MINUS, 0x0C, 0, '-'}, {"KP_Subtract", VK_SUBTRACT, 0x4A, 0, '-'},
         {"Control_R", VK_CONTROL, 0x1D, ext, 0}, {"ISO_Level3_Shift", VK_MENU, 0x54, 0, 0}};
     // clang-format on
     for (auto [name, vk, scan, flags, typed] : keys) {
@@ -413,18 +317,15 @@ TEST_F(X11Test, KeysBecomeKeyMessagesWithWindowsCodesCharactersRepeatsAndFocus) 
                                : std::vector{down, release}));
     }
 
-    // A French layout's 1 is still VK '1'; Shift types '+'; Num Lock turns the
-    // keypad to digits; Alt makes system messages, unless Ctrl is down too
-    // (AltGr to Windows), and Alt+F4 closes the window as its close button does.
-    KeySym french[] = {XK_ampersand, XK_1};
-    XChangeKeyboardMapping(observer, XKeysymToKeycode(observer, XK_1), 2, french, 1);
+    // Shift types '+'; Num Lock turns the keypad to digits; Alt makes system
+    // messages, unless Ctrl is down too (AltGr to Windows), and Alt+F4 closes
+    // the window as its close button does.
     seen.clear();
-    strike(*client, "+1 -1 +Shift_L +equal -equal -Shift_L +Num_Lock -Num_Lock +KP_8 -KP_8");
+    strike(*client, "+Shift_L +equal -equal -Shift_L +Num_Lock -Num_Lock +KP_8 -KP_8");
     strike(*client, "+Control_L +Alt_L -Alt_L -Control_L +Alt_L +x -x +F4 -F4 -Alt_L");
     pump(window);
     // clang-format off
     EXPECT_EQ(seen, (std::vector<Seen>{
-        key(WM_KEYDOWN, '1', 0x02), key(WM_CHAR, '&', 0x02), key(WM_KEYUP, '1', 0x02, up),
         key(WM_KEYDOWN, VK_SHIFT, 0x2A), key(WM_KEYDOWN, VK_OEM_PLUS, 0x0D), key(WM_CHAR, '+', 0x0D),
         key(WM_KEYUP, VK_OEM_PLUS, 0x0D, up), key(WM_KEYUP, VK_SHIFT, 0x2A, up),
         key(WM_KEYDOWN, VK_NUMLOCK, 0x45, ext), key(WM_KEYUP, VK_NUMLOCK, 0x45, ext | up),
@@ -496,17 +397,6 @@ TEST_F(X11Test, MouseMovesButtonsAndWheelsBecomeMouseMessages) {
         at(WM_MOUSEHWHEEL, MAKEWPARAM(shift, WHEEL_DELTA), 300, 200),
         at(WM_LBUTTONDOWN, l), at(WM_MOUSEMOVE, l, -60, -30), at(WM_LBUTTONUP, 0, -60, -30)}));
     // clang-format on
-}
-
-TEST(X11WithoutDisplay, WindowCreationFailsBeforeTheProcedureRuns) {
-    unsetenv("DISPLAY");
-    EXPECT_EQ(createAppLikeWindow(), nullptr);
-    EXPECT_TRUE(seen.empty());
-    EXPECT_EQ(GetDC(nullptr), nullptr);
-    PIXELFORMATDESCRIPTOR p = appFormat();
-    EXPECT_EQ(ChoosePixelFormat(nullptr, &p), 0);
-    EXPECT_TRUE(wglMakeCurrent(nullptr, nullptr));
-    x11standin::closeDisplay();
 }
 
 }  // namespace
