@@ -13,8 +13,7 @@
 //       gl::glBindTexture(GL_TEXTURE_2D, 5), ...}));
 // fakegl::call::glXxx takes exactly the arguments of glXxx and returns the
 // Call that glXxx records. Calls compare bit for bit (floats and doubles
-// included); a failed comparison lists both streams, with GL enum names,
-// around the first mismatch.
+// included); a failed comparison lists both streams around the first mismatch.
 
 #include <cstddef>
 #include <cstdint>
@@ -40,15 +39,15 @@
 
 // Every entry point once: return type, name, parameters, their names, the
 // bytes they take on 32-bit Windows' stack, and how each argument is kept
-// (en: GL enum, blend: blend factor, mask: clear bits, in/un: signed and
-// unsigned integers, fl/db: float and double bits, pt: address).
+// (en: GL enum or bits, in/un: signed and unsigned integers, fl/db: float
+// and double bits, pt: address).
 #define FAKEGL_ENTRY_POINTS(X)                                                                    \
     FAKEGL_ARRAY_ENTRY_POINTS(X)                                                                  \
     X(void, glAlphaFunc, (GLenum a, GLclampf b), (a, b), 8, en(a), fl(b))                         \
     X(void, glBegin, (GLenum a), (a), 4, en(a))                                                   \
     X(void, glBindTexture, (GLenum a, GLuint b), (a, b), 8, en(a), un(b))                         \
-    X(void, glBlendFunc, (GLenum a, GLenum b), (a, b), 8, blend(a), blend(b))                     \
-    X(void, glClear, (GLbitfield a), (a), 4, mask(a))                                             \
+    X(void, glBlendFunc, (GLenum a, GLenum b), (a, b), 8, en(a), en(b))                           \
+    X(void, glClear, (GLbitfield a), (a), 4, en(a))                                               \
     X(void, glClearColor, (GLclampf a, GLclampf b, GLclampf c, GLclampf d), (a, b, c, d), 16,     \
       fl(a), fl(b), fl(c), fl(d))                                                                 \
     X(void, glColor4f, (GLfloat a, GLfloat b, GLfloat c, GLfloat d), (a, b, c, d), 16, fl(a),     \
@@ -95,9 +94,7 @@ namespace fakegl {
 enum class Fn : std::uint8_t { FAKEGL_ENTRY_POINTS(FAKEGL_ENUMERATOR) };
 #undef FAKEGL_ENUMERATOR
 
-// How an argument is printed. Blend factors differ from enums only in their
-// names: GL reuses small values (GL_ONE and GL_LINES are both 1).
-enum class Kind : std::uint8_t { Enum, BlendFactor, ClearMask, Int, UInt, Float, Double, Pointer };
+enum class Kind : std::uint8_t { Hex, Int, Float, Double };  // how an argument prints
 
 struct Call {
     static constexpr std::size_t maxArgs = 9;
@@ -117,7 +114,7 @@ struct Call {
     friend bool operator==(const Call& a, const Call& b);
 };
 
-// "glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, 9729f [GL_LINEAR])".
+// "glTexParameterf(0xde1, 0x2801, 9729f)".
 std::string format(const Call& call);
 std::ostream& operator<<(std::ostream& out, const Call& call);
 void PrintTo(const Call& call, std::ostream* out);  // for GoogleTest
