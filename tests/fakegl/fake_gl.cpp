@@ -34,23 +34,26 @@ struct Arg {
     std::uint64_t bits;
 };
 
-// Enums, bit masks and addresses print in hex.
-Arg en(GLenum value) { return {Kind::Hex, value}; }
-Arg un(GLuint value) { return {Kind::Int, value}; }
-Arg in(GLint value) { return {Kind::Int, static_cast<std::uint64_t>(std::int64_t{value})}; }
-Arg fl(GLfloat value) { return {Kind::Float, std::bit_cast<std::uint32_t>(value)}; }
-Arg db(GLdouble value) { return {Kind::Double, std::bit_cast<std::uint64_t>(value)}; }
-Arg pt(const void* value) { return {Kind::Hex, reinterpret_cast<std::uintptr_t>(value)}; }
+// Unsigned arguments (enums, bit masks, names) and addresses print in hex.
+Arg arg(GLenum value) { return {Kind::Hex, value}; }
+Arg arg(GLint value) { return {Kind::Int, static_cast<std::uint64_t>(std::int64_t{value})}; }
+Arg arg(GLfloat value) { return {Kind::Float, std::bit_cast<std::uint32_t>(value)}; }
+Arg arg(GLdouble value) { return {Kind::Double, std::bit_cast<std::uint64_t>(value)}; }
+Arg arg(const void* value) { return {Kind::Hex, reinterpret_cast<std::uintptr_t>(value)}; }
 
-Call make(Fn fn, std::initializer_list<Arg> args) {
-    Call call;
-    call.fn = fn;
-    for (const Arg& arg : args) {
-        call.kinds[call.argCount] = arg.kind;
-        call.bits[call.argCount++] = arg.bits;
+struct Maker {
+    Fn fn;
+    template <typename... T>
+    Call operator()(T... values) const {
+        Call call;
+        call.fn = fn;
+        for (const Arg& a : std::initializer_list<Arg>{arg(values)...}) {
+            call.kinds[call.argCount] = a.kind;
+            call.bits[call.argCount++] = a.bits;
+        }
+        return call;
     }
-    return call;
-}
+};
 
 }  // namespace
 
@@ -130,8 +133,8 @@ std::string differences(const std::vector<Call>& actual, const std::vector<Call>
 }
 
 namespace call {
-#define FAKEGL_DEFINE_CALL(ret, name, params, args, bytes, ...) \
-    Call name params { return make(Fn::name, {__VA_ARGS__}); }
+#define FAKEGL_DEFINE_CALL(ret, name, params, args, bytes) \
+    Call name params { return Maker{Fn::name} args; }
 FAKEGL_ENTRY_POINTS(FAKEGL_DEFINE_CALL)
 #undef FAKEGL_DEFINE_CALL
 }  // namespace call
