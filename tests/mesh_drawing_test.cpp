@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <new>
 
 #include "gloam/geometry/mesh.h"
 #include "gloam/meshio/mesh_source.h"
@@ -12,21 +10,6 @@
 #include "tests/mesh_support.h"
 
 using namespace gloam;
-
-// Counts heap allocations while `counting` is set. GCC takes the free() in
-// the replaced operator delete for a mismatch once it has inlined it.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-static bool counting = false;
-static long allocations = 0;
-void* operator new(std::size_t size) {
-    allocations += counting;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -223,21 +206,6 @@ TEST(MeshArrays, FlushesDrawWhatTheImmediatePathDrawsInAFewCallsPerMesh) {
     EXPECT_EQ(fakegl::calls().size(), 9u + 2 + 1 + 4 + 1);
 
     expectPathsAgree([](Renderer& r) { r.flushFlat(0.0f, 0.1f, 0.2f, 0.8f); });
-}
-
-TEST(MeshArrays, SteadyFramesAllocateNothing) {
-    ArrayQueue queue;
-    Renderer renderer;
-    renderer.setDrawPath(DrawArrays);
-    for (int frame = 0; frame < 4; ++frame, counting = true) {
-        fakegl::reset();  // keeps its capacity
-        queue.submitTo(renderer);
-        renderer.flushTextured();
-        queue.submitTo(renderer);
-        renderer.flushFlat(0, 0, 0, 0.8f);
-    }
-    counting = false;
-    EXPECT_EQ(allocations, 0);
 }
 
 }  // namespace

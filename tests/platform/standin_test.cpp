@@ -56,17 +56,6 @@ TEST_F(Standin, ClassesAreRegisteredOnceByNameWithoutRegardToCase) {
     EXPECT_EQ(makeWindow("four"), nullptr);
 }
 
-TEST_F(Standin, CreationCallsTheProcedureAsWindowsDoes) {
-    HWND window = makeWindow("one");
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(seen, (std::vector<Seen>{{window, WM_GETMINMAXINFO, 1},
-                                       {window, WM_NCCREATE, 1},
-                                       {window, WM_NCCALCSIZE, 1},
-                                       {window, WM_CREATE, 1},
-                                       {window, WM_SIZE, 1},
-                                       {window, WM_MOVE, 1}}));
-}
-
 TEST_F(Standin, WindowFilterTakesDescendantsAndPeekingCanLeaveTheMessage) {
     HWND one = makeWindow("one");
     HWND two = makeWindow("two");
