@@ -80,20 +80,13 @@ std::string format(const Call& call) {
         const std::uint64_t bits = call.bits[k];
         char text[40];
         // Nine and seventeen significant digits tell every two floats and doubles apart.
-        switch (call.kinds[k]) {
-            case Kind::Hex:
-                std::snprintf(text, sizeof text, "0x%llx", (unsigned long long)bits);
-                break;
-            case Kind::Int:
-                std::snprintf(text, sizeof text, "%lld", (long long)bits);
-                break;
-            case Kind::Float:
-                std::snprintf(text, sizeof text, "%.9gf", double(call.floatArg(k)));
-                break;
-            case Kind::Double:
-                std::snprintf(text, sizeof text, "%.17g", call.doubleArg(k));
-                break;
-        }
+        const Kind kind = call.kinds[k];
+        if (kind == Kind::Float || kind == Kind::Double)
+            std::snprintf(text, sizeof text, kind == Kind::Float ? "%.9gf" : "%.17g",
+                          kind == Kind::Float ? double(call.floatArg(k)) : call.doubleArg(k));
+        else
+            std::snprintf(text, sizeof text, kind == Kind::Hex ? "0x%llx" : "%lld",
+                          (unsigned long long)bits);
         out += (k == 0 ? "(" : ", ") + std::string(text);
     }
     return out + (call.argCount == 0 ? "()" : ")");

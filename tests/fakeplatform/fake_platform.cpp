@@ -78,43 +78,35 @@ void put(std::ostream& out, T value) {
 }
 // The bytes in hex: the engine leaves most fields 0.
 void put(std::ostream& out, const PIXELFORMATDESCRIPTOR* d) {
-    if (d == nullptr) {
-        out << "NULL";
-        return;
-    }
+    if (d == nullptr) return void(out << "NULL");
     out << std::hex;
     for (std::size_t k = 0; k < sizeof *d; ++k)
         out << (k == 0 ? "{" : " ") << int(reinterpret_cast<const unsigned char*>(d)[k]);
     out << std::dec << '}';
 }
+void put(std::ostream& out, const WNDCLASSA* c);
+
+template <typename... Args>
+std::string joined(const Args&... args) {
+    std::ostringstream out;
+    const char* separator = "";
+    ((out << separator, put(out, args), separator = ", "), ...);
+    return out.str();
+}
+
 void put(std::ostream& out, const WNDCLASSA* c) {
-    if (c == nullptr) {
-        out << "NULL";
-        return;
-    }
-    out << '{' << c->style << ", ";
-    put(out, c->lpfnWndProc);
-    out << ", " << c->cbClsExtra << ", " << c->cbWndExtra;
-    for (const void* handle :
-         std::initializer_list<const void*>{c->hInstance, c->hIcon, c->hCursor, c->hbrBackground}) {
-        out << ", ";
-        put(out, handle);
-    }
-    for (const char* text : {c->lpszMenuName, c->lpszClassName}) {
-        out << ", ";
-        put(out, text);
-    }
-    out << '}';
+    if (c == nullptr) return void(out << "NULL");
+    out << '{'
+        << joined(c->style, c->lpfnWndProc, c->cbClsExtra, c->cbWndExtra, c->hInstance, c->hIcon,
+                  c->hCursor, c->hbrBackground, c->lpszMenuName, c->lpszClassName)
+        << '}';
 }
 
 struct Maker {
     Fn fn;
     template <typename... Args>
     Call operator()(const Args&... args) const {
-        std::ostringstream out;
-        const char* separator = "";
-        ((out << separator, put(out, args), separator = ", "), ...);
-        return {fn, out.str()};
+        return {fn, joined(args...)};
     }
 };
 
