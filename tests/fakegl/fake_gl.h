@@ -13,8 +13,7 @@
 //       gl::glBindTexture(GL_TEXTURE_2D, 5), ...}));
 // fakegl::call::glXxx takes exactly the arguments of glXxx and returns the
 // Call that glXxx records. Calls compare bit for bit (floats and doubles
-// included); a failed comparison lists both streams, with GL enum names,
-// around the first mismatch.
+// included); a failed comparison lists both streams around the first mismatch.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,66 +27,55 @@
 
 // The client-side vertex array calls of the renderer's array path.
 #define FAKEGL_ARRAY_ENTRY_POINTS(X)                                                              \
-    X(void, glColorPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16,    \
-      in(a), en(b), in(c), pt(d))                                                                 \
-    X(void, glDisableClientState, (GLenum a), (a), 4, en(a))                                      \
-    X(void, glDrawArrays, (GLenum a, GLint b, GLsizei c), (a, b, c), 12, en(a), in(b), in(c))     \
-    X(void, glEnableClientState, (GLenum a), (a), 4, en(a))                                       \
-    X(void, glTexCoordPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16, \
-      in(a), en(b), in(c), pt(d))                                                                 \
-    X(void, glVertexPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16,   \
-      in(a), en(b), in(c), pt(d))
+    X(void, glColorPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16)    \
+    X(void, glDisableClientState, (GLenum a), (a), 4)                                             \
+    X(void, glDrawArrays, (GLenum a, GLint b, GLsizei c), (a, b, c), 12)                          \
+    X(void, glEnableClientState, (GLenum a), (a), 4)                                              \
+    X(void, glTexCoordPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16) \
+    X(void, glVertexPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16)
 
-// Every entry point once: return type, name, parameters, their names, the
-// bytes they take on 32-bit Windows' stack, and how each argument is kept
-// (en: GL enum, blend: blend factor, mask: clear bits, in/un: signed and
-// unsigned integers, fl/db: float and double bits, pt: address).
-#define FAKEGL_ENTRY_POINTS(X)                                                                    \
-    FAKEGL_ARRAY_ENTRY_POINTS(X)                                                                  \
-    X(void, glAlphaFunc, (GLenum a, GLclampf b), (a, b), 8, en(a), fl(b))                         \
-    X(void, glBegin, (GLenum a), (a), 4, en(a))                                                   \
-    X(void, glBindTexture, (GLenum a, GLuint b), (a, b), 8, en(a), un(b))                         \
-    X(void, glBlendFunc, (GLenum a, GLenum b), (a, b), 8, blend(a), blend(b))                     \
-    X(void, glClear, (GLbitfield a), (a), 4, mask(a))                                             \
-    X(void, glClearColor, (GLclampf a, GLclampf b, GLclampf c, GLclampf d), (a, b, c, d), 16,     \
-      fl(a), fl(b), fl(c), fl(d))                                                                 \
-    X(void, glColor4f, (GLfloat a, GLfloat b, GLfloat c, GLfloat d), (a, b, c, d), 16, fl(a),     \
-      fl(b), fl(c), fl(d))                                                                        \
-    X(void, glDisable, (GLenum a), (a), 4, en(a))                                                 \
-    X(void, glDrawBuffer, (GLenum a), (a), 4, en(a))                                              \
-    X(void, glEnable, (GLenum a), (a), 4, en(a))                                                  \
-    X(void, glEnd, (), (), 0)                                                                     \
-    X(void, glFinish, (), (), 0)                                                                  \
-    X(void, glLineWidth, (GLfloat a), (a), 4, fl(a))                                              \
-    X(void, glLoadIdentity, (), (), 0)                                                            \
-    X(void, glMatrixMode, (GLenum a), (a), 4, en(a))                                              \
-    X(void, glPixelStorei, (GLenum a, GLint b), (a, b), 8, en(a), in(b))                          \
-    X(void, glPointSize, (GLfloat a), (a), 4, fl(a))                                              \
-    X(void, glReadPixels,                                                                         \
-      (GLint a, GLint b, GLsizei c, GLsizei d, GLenum e, GLenum f, GLvoid * g),                   \
-      (a, b, c, d, e, f, g), 28, in(a), in(b), in(c), in(d), en(e), en(f), pt(g))                 \
-    X(void, glShadeModel, (GLenum a), (a), 4, en(a))                                              \
-    X(void, glTexCoord3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12, fl(a), fl(b), fl(c))  \
-    X(void, glTexEnvf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12, en(a), en(b), fl(c))       \
-    X(void, glTexImage2D,                                                                         \
-      (GLenum a, GLint b, GLint c, GLsizei d, GLsizei e, GLint f, GLenum g, GLenum h,             \
-       const GLvoid* i),                                                                          \
-      (a, b, c, d, e, f, g, h, i), 36, en(a), in(b), in(c), in(d), in(e), in(f), en(g), en(h),    \
-      pt(i))                                                                                      \
-    X(void, glTexParameterf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12, en(a), en(b), fl(c)) \
-    X(void, glVertex3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12, fl(a), fl(b), fl(c))    \
-    X(void, glViewport, (GLint a, GLint b, GLsizei c, GLsizei d), (a, b, c, d), 16, in(a), in(b), \
-      in(c), in(d))                                                                               \
-    X(GLint, gluBuild2DMipmaps,                                                                   \
-      (GLenum a, GLint b, GLsizei c, GLsizei d, GLenum e, GLenum f, const void* g),               \
-      (a, b, c, d, e, f, g), 28, en(a), in(b), in(c), in(d), en(e), en(f), pt(g))                 \
-    X(void, gluLookAt,                                                                            \
-      (GLdouble a, GLdouble b, GLdouble c, GLdouble d, GLdouble e, GLdouble f, GLdouble g,        \
-       GLdouble h, GLdouble i),                                                                   \
-      (a, b, c, d, e, f, g, h, i), 72, db(a), db(b), db(c), db(d), db(e), db(f), db(g), db(h),    \
-      db(i))                                                                                      \
-    X(void, gluPerspective, (GLdouble a, GLdouble b, GLdouble c, GLdouble d), (a, b, c, d), 32,   \
-      db(a), db(b), db(c), db(d))
+// Every entry point once: return type, name, parameters, their names, and
+// the bytes they take on 32-bit Windows' stack.
+#define FAKEGL_ENTRY_POINTS(X)                                                                \
+    FAKEGL_ARRAY_ENTRY_POINTS(X)                                                              \
+    X(void, glAlphaFunc, (GLenum a, GLclampf b), (a, b), 8)                                   \
+    X(void, glBegin, (GLenum a), (a), 4)                                                      \
+    X(void, glBindTexture, (GLenum a, GLuint b), (a, b), 8)                                   \
+    X(void, glBlendFunc, (GLenum a, GLenum b), (a, b), 8)                                     \
+    X(void, glClear, (GLbitfield a), (a), 4)                                                  \
+    X(void, glClearColor, (GLclampf a, GLclampf b, GLclampf c, GLclampf d), (a, b, c, d), 16) \
+    X(void, glColor4f, (GLfloat a, GLfloat b, GLfloat c, GLfloat d), (a, b, c, d), 16)        \
+    X(void, glDisable, (GLenum a), (a), 4)                                                    \
+    X(void, glDrawBuffer, (GLenum a), (a), 4)                                                 \
+    X(void, glEnable, (GLenum a), (a), 4)                                                     \
+    X(void, glEnd, (), (), 0)                                                                 \
+    X(void, glFinish, (), (), 0)                                                              \
+    X(void, glLineWidth, (GLfloat a), (a), 4)                                                 \
+    X(void, glLoadIdentity, (), (), 0)                                                        \
+    X(void, glMatrixMode, (GLenum a), (a), 4)                                                 \
+    X(void, glPixelStorei, (GLenum a, GLint b), (a, b), 8)                                    \
+    X(void, glPointSize, (GLfloat a), (a), 4)                                                 \
+    X(void, glReadPixels,                                                                     \
+      (GLint a, GLint b, GLsizei c, GLsizei d, GLenum e, GLenum f, GLvoid * g),               \
+      (a, b, c, d, e, f, g), 28)                                                              \
+    X(void, glShadeModel, (GLenum a), (a), 4)                                                 \
+    X(void, glTexCoord3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12)                   \
+    X(void, glTexEnvf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12)                        \
+    X(void, glTexImage2D,                                                                     \
+      (GLenum a, GLint b, GLint c, GLsizei d, GLsizei e, GLint f, GLenum g, GLenum h,         \
+       const GLvoid* i),                                                                      \
+      (a, b, c, d, e, f, g, h, i), 36)                                                        \
+    X(void, glTexParameterf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12)                  \
+    X(void, glVertex3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12)                     \
+    X(void, glViewport, (GLint a, GLint b, GLsizei c, GLsizei d), (a, b, c, d), 16)           \
+    X(GLint, gluBuild2DMipmaps,                                                               \
+      (GLenum a, GLint b, GLsizei c, GLsizei d, GLenum e, GLenum f, const void* g),           \
+      (a, b, c, d, e, f, g), 28)                                                              \
+    X(void, gluLookAt,                                                                        \
+      (GLdouble a, GLdouble b, GLdouble c, GLdouble d, GLdouble e, GLdouble f, GLdouble g,    \
+       GLdouble h, GLdouble i),                                                               \
+      (a, b, c, d, e, f, g, h, i), 72)                                                        \
+    X(void, gluPerspective, (GLdouble a, GLdouble b, GLdouble c, GLdouble d), (a, b, c, d), 32)
 
 namespace fakegl {
 
@@ -95,9 +83,7 @@ namespace fakegl {
 enum class Fn : std::uint8_t { FAKEGL_ENTRY_POINTS(FAKEGL_ENUMERATOR) };
 #undef FAKEGL_ENUMERATOR
 
-// How an argument is printed. Blend factors differ from enums only in their
-// names: GL reuses small values (GL_ONE and GL_LINES are both 1).
-enum class Kind : std::uint8_t { Enum, BlendFactor, ClearMask, Int, UInt, Float, Double, Pointer };
+enum class Kind : std::uint8_t { Hex, Int, Float, Double };  // how an argument prints
 
 struct Call {
     static constexpr std::size_t maxArgs = 9;
@@ -117,7 +103,7 @@ struct Call {
     friend bool operator==(const Call& a, const Call& b);
 };
 
-// "glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, 9729f [GL_LINEAR])".
+// "glTexParameterf(0xde1, 0x2801, 9729f)".
 std::string format(const Call& call);
 std::ostream& operator<<(std::ostream& out, const Call& call);
 void PrintTo(const Call& call, std::ostream* out);  // for GoogleTest

@@ -17,8 +17,7 @@ namespace fakeplatform {
 namespace {
 
 // Handles of the fake's own objects, numbered apart from each other and
-// from window handles (1, 2, ...) so that a mixed-up handle is caught and
-// reads well in a listing.
+// from window handles (1, 2, ...) so that a mixed-up handle is caught.
 constexpr std::uintptr_t screenDc = 0xDC00;
 constexpr std::uintptr_t firstContext = 0x6C00;
 constexpr std::uintptr_t moduleHandle = 0x400000;
@@ -36,7 +35,7 @@ std::uintptr_t bitsOf(const void* p) { return reinterpret_cast<std::uintptr_t>(p
 // A window's own device context (every window behaves as CS_OWNDC).
 HDC dcOf(HWND window) { return handle<HDC>(screenDc + bitsOf(window)); }
 HWND windowOf(HDC dc) { return handle<HWND>(bitsOf(dc) - screenDc); }
-bool validDc(HDC dc) { return dc == handle<HDC>(screenDc) || standin::findWindow(windowOf(dc)); }
+bool validDc(HDC dc) { return standin::findWindow(windowOf(dc)) != nullptr; }
 
 struct State {
     std::vector<Call> log;
@@ -44,7 +43,6 @@ struct State {
     std::map<HDC, int> pixelFormats;
     std::map<HGLRC, HDC> contexts;
     std::uintptr_t nextContext = firstContext;
-    HGLRC current = nullptr;
     int swaps = 0;
 };
 
@@ -52,99 +50,80 @@ State& state() {
     static State theState;
     return theState;
 }
+int pixelFormat(HDC dc) { return state().pixelFormats.contains(dc) ? state().pixelFormats[dc] : 0; }
 
 // False when the call is scripted to fail.
 bool record(const Call& call) {
     State& s = state();
-    // Growth is the only allocation of recording; a large capacity up front
-    // keeps it out of the frames that tests count allocations in.
-    if (s.log.capacity() == 0) s.log.reserve(8192);
     s.log.push_back(call);
     return !s.script.failing.test(std::size_t(call.fn));
 }
 
-class Builder {
-public:
-    explicit Builder(Fn fn) { call.fn = fn; }
-    Builder& integer(std::int64_t v) { return add(Kind::Int, v); }
-    Builder& hex(std::uint64_t v) { return add(Kind::Hex, std::int64_t(v)); }
-    Builder& pointer(const void* p) { return add(Kind::Handle, std::int64_t(bitsOf(p))); }
-    Builder& message(UINT m) { return add(Kind::Message, m); }
-    Builder& text(const char* s) {
-        if (s == nullptr) return add(Kind::Text, -1);
-        if (IS_INTRESOURCE(s)) return add(Kind::Resource, std::int64_t(bitsOf(s)));
-        return bytes(Kind::Text, s, std::strlen(s) + 1);
+void put(std::ostream& out, const char* s) {
+    if (s == nullptr) {
+        out << "NULL";
+    } else if (IS_INTRESOURCE(s)) {
+        out << '#' << bitsOf(s);
+    } else {
+        out << '"' << s << '"';
     }
-    Builder& descriptor(const PIXELFORMATDESCRIPTOR* d) {
-        if (d == nullptr) return add(Kind::Descriptor, -1);
-        return bytes(Kind::Descriptor, d, sizeof *d);
+}
+template <typename T>
+void put(std::ostream& out, T value) {
+    if constexpr (std::is_pointer_v<T>) {
+        out << "0x" << std::hex << reinterpret_cast<std::uintptr_t>(value) << std::dec;
+    } else {
+        out << value;
     }
-    Builder& msg(HWND window, UINT m, WPARAM wParam, LPARAM lParam) {
-        return pointer(window).message(m).integer(std::int64_t(wParam)).hex(std::uint64_t(lParam));
-    }
-    Builder& msg(const MSG* m) {
-        return m == nullptr ? pointer(nullptr) : msg(m->hwnd, m->message, m->wParam, m->lParam);
-    }
-    // Both registrations: the fields they share, WNDCLASSEXA's size first
-    // and its small icon last.
-    template <typename C>
-    Builder& windowClass(const C* c) {
-        if (c == nullptr) return pointer(nullptr);
-        if constexpr (std::is_same_v<C, WNDCLASSEXA>) integer(c->cbSize);
-        hex(c->style).add(Kind::Handle,
-                          std::int64_t(reinterpret_cast<std::uintptr_t>(c->lpfnWndProc)));
-        integer(c->cbClsExtra).integer(c->cbWndExtra).pointer(c->hInstance).pointer(c->hIcon);
-        pointer(c->hCursor).pointer(c->hbrBackground).text(c->lpszMenuName).text(c->lpszClassName);
-        if constexpr (std::is_same_v<C, WNDCLASSEXA>) pointer(c->hIconSm);
-        return *this;
-    }
-    operator Call() const { return call; }
+}
+// The bytes in hex: the engine leaves most fields 0.
+void put(std::ostream& out, const PIXELFORMATDESCRIPTOR* d) {
+    if (d == nullptr) return void(out << "NULL");
+    out << std::hex;
+    for (std::size_t k = 0; k < sizeof *d; ++k)
+        out << (k == 0 ? "{" : " ") << int(reinterpret_cast<const unsigned char*>(d)[k]);
+    out << std::dec << '}';
+}
+void put(std::ostream& out, const WNDCLASSA* c);
 
-private:
-    Builder& add(Kind kind, std::int64_t value) {
-        call.kinds[call.argCount] = kind;
-        call.values[call.argCount++] = value;
-        return *this;
-    }
-    Builder& bytes(Kind kind, const void* data, std::size_t size) {
-        std::size_t offset = call.textSize;
-        std::size_t kept = std::min(size, Call::textCapacity - offset);
-        std::memcpy(call.text + offset, data, kept);
-        if (kind == Kind::Text && kept > 0) call.text[offset + kept - 1] = '\0';
-        call.textSize = std::uint8_t(offset + kept);
-        return add(kind, std::int64_t(offset));
-    }
+template <typename... Args>
+std::string joined(const Args&... args) {
+    std::ostringstream out;
+    const char* separator = "";
+    ((out << separator, put(out, args), separator = ", "), ...);
+    return out.str();
+}
 
-    Call call;
+void put(std::ostream& out, const WNDCLASSA* c) {
+    if (c == nullptr) return void(out << "NULL");
+    out << '{'
+        << joined(c->style, c->lpfnWndProc, c->cbClsExtra, c->cbWndExtra, c->hInstance, c->hIcon,
+                  c->hCursor, c->hbrBackground, c->lpszMenuName, c->lpszClassName)
+        << '}';
+}
+
+struct Maker {
+    Fn fn;
+    template <typename... Args>
+    Call operator()(const Args&... args) const {
+        return {fn, joined(args...)};
+    }
 };
 
 bool observe(const standin::ApiCall& c) {
     using standin::Api;
-    MSG m{c.window, c.message, c.wParam, c.lParam, 0, {0, 0}};
     switch (c.api) {
         case Api::RegisterClassA:
             return record(call::RegisterClassA(c.windowClass));
-        case Api::RegisterClassExA:
-            return record(call::RegisterClassExA(c.windowClassEx));
         case Api::PostMessageA:
             return record(call::PostMessageA(c.window, c.message, c.wParam, c.lParam));
         case Api::PostQuitMessage:
             return record(call::PostQuitMessage(int(c.wParam)));
-        case Api::PeekMessageA:
-            return record(
-                call::PeekMessageA(nullptr, c.window, c.filterFirst, c.filterLast, c.removeFlags));
-        case Api::GetMessageA:
-            return record(call::GetMessageA(nullptr, c.window, c.filterFirst, c.filterLast));
-        case Api::TranslateMessage:
-            return record(call::TranslateMessage(&m));
-        case Api::DispatchMessageA:
-            return record(call::DispatchMessageA(&m));
         case Api::SendMessageA:
             return record(call::SendMessageA(c.window, c.message, c.wParam, c.lParam));
-        case Api::DefWindowProcA:
-            return record(call::DefWindowProcA(c.window, c.message, c.wParam, c.lParam));
+        default:
+            return true;
     }
-    return true;
 }
 
 // Nothing arrives on its own: tests post or send what the window system
@@ -172,96 +151,22 @@ void deliver(HWND window, UINT message) {
 // Linking the fake is enough to install it; reset() installs it again.
 const bool installed = (install(), true);
 
-struct Name {
-    std::int64_t value;
-    const char* name;
-};
-#define NAME(x) \
-    Name { x, #x }
-// The messages of window creation, destruction, painting and closing.
-constexpr Name messageNames[] = {NAME(WM_NULL),          NAME(WM_CREATE),   NAME(WM_DESTROY),
-                                 NAME(WM_MOVE),          NAME(WM_SIZE),     NAME(WM_PAINT),
-                                 NAME(WM_CLOSE),         NAME(WM_QUIT),     NAME(WM_SHOWWINDOW),
-                                 NAME(WM_GETMINMAXINFO), NAME(WM_NCCREATE), NAME(WM_NCDESTROY),
-                                 NAME(WM_NCCALCSIZE)};
-#undef NAME
-
-void printDescriptor(std::ostream& out, const char* bytes) {
-    PIXELFORMATDESCRIPTOR d;
-    std::memcpy(&d, bytes, sizeof d);
-    out << "{nSize=" << d.nSize << ", nVersion=" << d.nVersion << ", dwFlags=0x" << std::hex
-        << d.dwFlags << std::dec << ", iPixelType=" << int(d.iPixelType);
-    // Then only the fields that are set; the engine leaves most of them 0.
-    const auto* b =
-        reinterpret_cast<const unsigned char*>(&d) + offsetof(PIXELFORMATDESCRIPTOR, cColorBits);
-    static const char* const names[] = {
-        "cColorBits",    "cRedBits",        "cRedShift",      "cGreenBits",      "cGreenShift",
-        "cBlueBits",     "cBlueShift",      "cAlphaBits",     "cAlphaShift",     "cAccumBits",
-        "cAccumRedBits", "cAccumGreenBits", "cAccumBlueBits", "cAccumAlphaBits", "cDepthBits",
-        "cStencilBits",  "cAuxBuffers",     "iLayerType",     "bReserved"};
-    for (std::size_t i = 0; i < std::size(names); ++i)
-        if (b[i] != 0) out << ", " << names[i] << '=' << int(b[i]);
-    if (d.dwLayerMask | d.dwVisibleMask | d.dwDamageMask)
-        out << ", masks=0x" << std::hex << d.dwLayerMask << "/0x" << d.dwVisibleMask << "/0x"
-            << d.dwDamageMask << std::dec;
-    out << '}';
-}
-
 }  // namespace
 
-bool operator==(const Call& a, const Call& b) {
-    return a.fn == b.fn && a.argCount == b.argCount && a.textSize == b.textSize &&
-           std::equal(a.kinds, a.kinds + a.argCount, b.kinds) &&
-           std::equal(a.values, a.values + a.argCount, b.values) &&
-           std::memcmp(a.text, b.text, a.textSize) == 0;
-}
-
-std::ostream& operator<<(std::ostream& out, const Call& c) {
+std::string format(const Call& call) {
 #define FAKEPLATFORM_NAME(name, ...) #name,
     static const char* const names[] = {FAKEPLATFORM_CALLS(FAKEPLATFORM_NAME)};
 #undef FAKEPLATFORM_NAME
-    out << names[std::size_t(c.fn)] << '(';
-    for (std::size_t i = 0; i < c.argCount; ++i) {
-        if (i > 0) out << ", ";
-        const std::int64_t v = c.values[i];
-        const Kind kind = c.kinds[i];
-        const Name* name = std::find_if(std::begin(messageNames), std::end(messageNames),
-                                        [v](const Name& n) { return n.value == v; });
-        if (kind == Kind::Int) {
-            out << v;
-        } else if ((kind == Kind::Handle && v == 0) ||
-                   ((kind == Kind::Text || kind == Kind::Descriptor) && v < 0)) {
-            out << "NULL";
-        } else if (kind == Kind::Message && name != std::end(messageNames)) {
-            out << name->name;
-        } else if (kind == Kind::Text) {
-            out << '"' << c.textArg(i) << '"';
-        } else if (kind == Kind::Resource) {
-            out << '#' << v;
-        } else if (kind == Kind::Descriptor) {
-            printDescriptor(out, c.text + v);
-        } else {
-            out << "0x" << std::hex << std::uint64_t(v) << std::dec;
-        }
-    }
-    return out << ')';
+    return names[std::size_t(call.fn)] + ('(' + call.args + ')');
 }
 
-std::string format(const Call& call) {
-    std::ostringstream out;
-    out << call;
-    return out.str();
-}
-
+std::ostream& operator<<(std::ostream& out, const Call& call) { return out << format(call); }
 void PrintTo(const Call& call, std::ostream* out) { *out << call; }
 
 Script& script() { return state().script; }
 
 void reset() {
-    std::vector<Call> log = std::move(state().log);
-    log.clear();  // keeps its capacity
     state() = State{};
-    state().log = std::move(log);
     standin::reset();
     install();
 }
@@ -295,16 +200,13 @@ std::string differences(const std::vector<Call>& actual, const std::vector<Call>
     return out.str();
 }
 
-HGLRC currentContext() { return state().current; }
-
-int pixelFormat(HDC dc) {
-    auto it = state().pixelFormats.find(dc);
-    return it == state().pixelFormats.end() ? 0 : it->second;
+HGLRC lastContext() {
+    return state().nextContext == firstContext ? nullptr : handle<HGLRC>(state().nextContext - 1);
 }
 
 namespace call {
-#define FAKEPLATFORM_DEFINE(name, params, ...) \
-    Call name params { return Builder(Fn::name) __VA_ARGS__; }
+#define FAKEPLATFORM_DEFINE(name, params, args) \
+    Call name params { return Maker{Fn::name} args; }
 FAKEPLATFORM_CALLS(FAKEPLATFORM_DEFINE)
 #undef FAKEPLATFORM_DEFINE
 }  // namespace call
@@ -363,13 +265,12 @@ BOOL WINAPI UpdateWindow(HWND hWnd) {
 
 HDC WINAPI GetDC(HWND hWnd) {
     if (!record(call::GetDC(hWnd))) return nullptr;
-    if (hWnd == nullptr) return handle<HDC>(screenDc);
     return standin::findWindow(hWnd) != nullptr ? dcOf(hWnd) : nullptr;
 }
 
 int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
     if (!record(call::ReleaseDC(hWnd, hDC))) return 0;
-    return validDc(hDC) && (hWnd == nullptr ? hDC == handle<HDC>(screenDc) : hDC == dcOf(hWnd));
+    return validDc(hDC) && hDC == dcOf(hWnd);
 }
 
 HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
@@ -384,8 +285,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
 }
 
 BOOL WINAPI EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
-    if (!record(call::EndPaint(hWnd, lpPaint))) return FALSE;
-    return TRUE;
+    return record(call::EndPaint(hWnd, lpPaint));
 }
 
 int WINAPI ChoosePixelFormat(HDC hdc, const PIXELFORMATDESCRIPTOR* ppfd) {
@@ -404,9 +304,7 @@ BOOL WINAPI SetPixelFormat(HDC hdc, int format, const PIXELFORMATDESCRIPTOR* ppf
 BOOL WINAPI SwapBuffers(HDC hdc) {
     if (!record(call::SwapBuffers(hdc))) return FALSE;
     if (!validDc(hdc)) return FALSE;
-    if (++state().swaps == state().script.closeAfterSwaps && hdc != handle<HDC>(screenDc)) {
-        deliver(windowOf(hdc), WM_CLOSE);
-    }
+    if (++state().swaps == state().script.closeAfterSwaps) deliver(windowOf(hdc), WM_CLOSE);
     return TRUE;
 }
 
@@ -420,43 +318,32 @@ HGLRC WINAPI wglCreateContext(HDC hdc) {
 }
 
 BOOL WINAPI wglMakeCurrent(HDC hdc, HGLRC hglrc) {
-    if (!record(call::wglMakeCurrent(hdc, hglrc))) return FALSE;
-    if (hglrc == nullptr) {
-        state().current = nullptr;
-        return TRUE;
-    }
-    if (!state().contexts.contains(hglrc) || pixelFormat(hdc) == 0) return FALSE;
-    state().current = hglrc;
-    return TRUE;
+    return record(call::wglMakeCurrent(hdc, hglrc)) &&
+           (hglrc == nullptr || (state().contexts.contains(hglrc) && pixelFormat(hdc) != 0));
 }
 
 BOOL WINAPI wglDeleteContext(HGLRC hglrc) {
-    if (!record(call::wglDeleteContext(hglrc))) return FALSE;
-    if (state().contexts.erase(hglrc) == 0) return FALSE;
-    if (state().current == hglrc) state().current = nullptr;
-    return TRUE;
+    return record(call::wglDeleteContext(hglrc)) && state().contexts.erase(hglrc) > 0;
 }
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
-    if (!record(call::MessageBoxA(hWnd, lpText, lpCaption, uType))) return 0;
-    return IDOK;
+    return record(call::MessageBoxA(hWnd, lpText, lpCaption, uType)) ? IDOK : 0;
 }
 
-// The program is the only module.
+// The program is the only module, and only the system's stock icons and
+// cursors are asked for.
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-    if (!record(call::GetModuleHandleA(lpModuleName))) return nullptr;
-    return lpModuleName == nullptr ? handle<HMODULE>(moduleHandle) : nullptr;
+    return record(call::GetModuleHandleA(lpModuleName)) ? handle<HMODULE>(moduleHandle) : nullptr;
 }
 
-// Only the system's stock icons and cursors exist (no instance, a number).
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
-    if (!record(call::LoadIconA(hInstance, lpIconName))) return nullptr;
-    if (hInstance != nullptr || !IS_INTRESOURCE(lpIconName)) return nullptr;
-    return handle<HICON>(stockIconBase + bitsOf(lpIconName));
+    return record(call::LoadIconA(hInstance, lpIconName))
+               ? handle<HICON>(stockIconBase + bitsOf(lpIconName))
+               : nullptr;
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
-    if (!record(call::LoadCursorA(hInstance, lpCursorName))) return nullptr;
-    if (hInstance != nullptr || !IS_INTRESOURCE(lpCursorName)) return nullptr;
-    return handle<HCURSOR>(stockCursorBase + bitsOf(lpCursorName));
+    return record(call::LoadCursorA(hInstance, lpCursorName))
+               ? handle<HCURSOR>(stockCursorBase + bitsOf(lpCursorName))
+               : nullptr;
 }
