@@ -156,17 +156,6 @@ TEST(BitmapLayout, MalformedHeadersAreRejectedWithTheirReason) {
     }
 }
 
-// Pixel data even one byte short of the last row included.
-TEST(BitmapLayout, EveryTruncationIsRejected) {
-    const auto file = bitmapFile(3, 2, numbered(3, 2), 5);
-    for (std::size_t length = 0; length < file.size(); ++length) {
-        Texture t;
-        EXPECT_FALSE(decode(t, Bytes(file.begin(), file.begin() + long(length)))) << length;
-    }
-    Texture t;
-    EXPECT_FALSE(decodeBitmap(t, nullptr, 100, false, false, false));
-}
-
 // The plain conversion takes four pixels at a time where the CPU allows and
 // the rest one at a time, and a file is read a few rows at a time. Whatever
 // way a pixel goes, it must come out as the formula says (here with the key

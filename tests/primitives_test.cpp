@@ -42,19 +42,6 @@ TEST(MakeGrid, DemoFloorSpansMinus500To400WithNormalsDown) {
     }
 }
 
-TEST(MakeGrid, SplitsEveryCellAlongTheSameDiagonalAndCentresOddCounts) {
-    expectTriangles(*makeGrid(2, 2, 1), {{0, 3, 2}, {0, 1, 3}}, false);
-    // The cell at column 1 of row 1 of a 4-wide grid starts at vertex 5.
-    const auto wide = makeGrid(4, 3, 1);
-    ASSERT_EQ(wide->triangleCount(), 12);
-    EXPECT_EQ(*wide->triangles()[8], (Triangle{5, 10, 9}));
-    EXPECT_EQ(*wide->triangles()[9], (Triangle{5, 6, 10}));
-
-    const auto odd = makeGrid(3, 3, 1);
-    EXPECT_POSITION(odd->vertices()[0], -1.0f, 0.0f, -1.0f);
-    EXPECT_POSITION(odd->vertices()[8], 1.0f, 0.0f, 1.0f);
-}
-
 TEST(MakeGrid, TooFewOrTooManyVerticesGiveNoTriangles) {
     const auto strip = makeGrid(1, 5, 10);
     EXPECT_EQ(strip->vertexCount(), 5);

@@ -42,41 +42,6 @@ namespace {
 namespace gl = fakegl::call;
 using fakegl::Fn;
 
-TEST(SceneAnimation, BoxTravelsTheDiagonalAndTurnsOneStepPastTheEdge) {
-    SceneAnimation a;
-    struct Expected {
-        int frame;
-        float position, step;
-    };
-    const Expected checks[] = {{1, 5, 5},       {100, 500, 5},  {101, 505, -5}, {102, 500, -5},
-                               {302, -500, -5}, {303, -505, 5}, {304, -500, 5}};
-    int frame = 0;
-    for (const Expected& e : checks) {
-        while (frame < e.frame) {
-            a.advance();
-            ++frame;
-        }
-        EXPECT_EQ(a.boxX, e.position) << "frame " << frame;
-        EXPECT_EQ(a.boxZ, e.position) << "frame " << frame;
-        EXPECT_EQ(a.boxStepX, e.step) << "frame " << frame;
-        EXPECT_EQ(a.boxStepZ, e.step) << "frame " << frame;
-    }
-}
-
-TEST(SceneAnimation, SwingAccumulatesInFloatAndTurnsInFrames680And1880) {
-    SceneAnimation a;
-    a.advance();
-    EXPECT_EQ(a.swing, -0.4f + 0.005f);
-    std::vector<int> turns;
-    for (int frame = 2; frame <= 3200; ++frame) {
-        const float step = a.swingStep;
-        a.advance();
-        if (a.swingStep != step) turns.push_back(frame);
-    }
-    // Then every 1200 frames at the same two values.
-    EXPECT_EQ(turns, (std::vector<int>{680, 1880, 3080}));
-}
-
 // The scene against the recording GL and window fakes, with the working
 // directory set the way the program expects it.
 class Scene : public ::testing::Test {

@@ -124,31 +124,6 @@ TEST(PobToObj, EngineMeshesComeBackByteForByte) {
     EXPECT_EQ(reason, "vertex 2 is not finite, which OBJ cannot hold");
 }
 
-// OBJ files from modelling tools wind faces counter-clockwise seen from
-// outside. Flipped, such a cube must get the normals of the engine's own box,
-// which its lights take as facing out.
-TEST(PobToObj, FlippedOutwardCubeHasTheNormalsOfTheEnginesBox) {
-    const auto box = makeBox(2, 2, 2);
-    std::string obj;
-    for (int i = 0; i < 8; ++i) {
-        const Vertex& v = box->verts[i];
-        obj += "v " + std::to_string(v.x) + " " + std::to_string(v.y) + " " + std::to_string(v.z) +
-               "\n";
-    }
-    obj += "f 1 4 3 2\nf 2 3 7 6\nf 5 8 4 1\nf 5 1 2 6\nf 4 8 7 3\nf 6 7 8 5\n";
-    FileError error;
-    auto cube = fromObj(obj, error);
-    ASSERT_TRUE(cube);
-    std::string reason;
-    ASSERT_TRUE(editMesh(*cube, {.flipWinding = true}, reason));
-    const std::string pob = formatPob(*cube);
-    cube = parsePob(pob);  // new normals from the edited corners
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_FIELDS3(cube->verts[i], nx, ny, nz, box->verts[i].nx, box->verts[i].ny,
-                       box->verts[i].nz, 1e-6);
-    }
-}
-
 TEST(MeshEdit, ScalesThenPlacesThenFlips) {
     auto mesh = makeBox(2, 4, 6);
     mesh->verts[0].setPosition(-1, -3, -3);  // lowest point below the box

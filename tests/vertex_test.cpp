@@ -25,11 +25,4 @@ TEST(Vertex, PolarFormIsWhiteAndMeasuresElevationFromXzAndAzimuthFromXTowardsZ) 
                          1.0, 1.5, 2e-7);
 }
 
-TEST(Vertex, CartesianFormIsWhiteAndTheDefaultBlack) {
-    EXPECT_COLOUR(Vertex(1, 2, 3), 255, 255, 255);
-    EXPECT_COLOUR(Vertex(), 0, 0, 0);
-    const VertexBase& base = Vertex(3, 4, 0);
-    EXPECT_EQ(base.length(), 5.0f);
-}
-
 }  // namespace

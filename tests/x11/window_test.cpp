@@ -256,12 +256,6 @@ TEST_F(X11Test, ExposuresBecomeOnePaintAndAWindowManagersResizeAndMinimiseSizeMe
     pump(window);
     EXPECT_EQ(seen, (std::vector<Seen>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)},
                                        {WM_PAINT, 0, 0}}));
-
-    // Hiding it ourselves is no minimise.
-    seen.clear();
-    EXPECT_TRUE(ShowWindow(window, SW_HIDE));
-    pump(window);
-    EXPECT_EQ(messagesSeen(), (std::vector<UINT>{WM_SHOWWINDOW}));
 }
 
 class X11WithoutGlx : public X11Test {
