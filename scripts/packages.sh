@@ -27,7 +27,8 @@ ensure_packages() {
 
 # What building and testing the engine needs: compilers and tools, GoogleTest,
 # Xlib and Mesa's GL and GLU for the program, and a virtual X server and XTest
-# (a user's keys and mouse) for the tests that open a window; pkg-config to build the example from gloam.pc.
+# (a user's keys and mouse) for the tests that open a window; pkg-config to
+# build the example from gloam.pc.
 BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format googletest libgtest-dev git
                 libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth
                 libxtst-dev pkg-config)

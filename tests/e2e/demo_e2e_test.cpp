@@ -13,7 +13,7 @@
 // native gloam-demo), so the same checks serve any build that opens its
 // window on the X server named by DISPLAY. Add --windows-build before "--"
 // for the Windows build under Wine: its message boxes are only drawn, and
-// its pictures are compared coarsely (see coarseDifference).
+// its pictures are compared coarsely (see differingCells).
 
 #include <gtest/gtest.h>
 
