@@ -14,8 +14,8 @@
 #include "gloam/app/run.h"
 #include "gloam/platform/standin.h"
 #include "gloam/render/renderer.h"
-#include "tests/fakegl/fake_gl.h"
-#include "tests/fakeplatform/fake_platform.h"
+#include "tests/support/fake_gl.h"
+#include "tests/support/fake_platform.h"
 
 using namespace gloam;
 

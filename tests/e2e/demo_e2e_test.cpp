@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "gloam/textures/texture.h"
-#include "tests/e2e/harness.h"
+#include "tests/support/harness.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

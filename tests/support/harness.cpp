@@ -1,4 +1,4 @@
-#include "tests/e2e/harness.h"
+#include "tests/support/harness.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -25,7 +25,7 @@
 
 #include "gloam/platform/win32.h"
 #include "gloam/platform/x11/x11_standin.h"
-#include "tests/e2e/harness.h"
+#include "tests/support/harness.h"
 
 using namespace gloam;
 

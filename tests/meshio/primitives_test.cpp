@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "mesh_support.h"
+#include "tests/support/mesh_support.h"
 
 using namespace gloam;
 

@@ -6,8 +6,8 @@
 #include "gloam/meshio/mesh_source.h"
 #include "gloam/meshio/primitives.h"
 #include "gloam/render/renderer.h"
-#include "tests/fakegl/fake_gl.h"
-#include "tests/mesh_support.h"
+#include "tests/support/fake_gl.h"
+#include "tests/support/mesh_support.h"
 
 using namespace gloam;
 

@@ -11,7 +11,7 @@
 
 #include "gloam/textures/bitmap.h"
 #include "gloam/textures/texture.h"
-#include "tests/bitmap_support.h"
+#include "tests/support/bitmap_support.h"
 
 using namespace gloam;
 

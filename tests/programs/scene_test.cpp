@@ -13,8 +13,8 @@
 #include "demo/scene.h"
 #include "gloam/render/renderer.h"
 #include "gloam/textures/texture.h"
-#include "tests/fakegl/fake_gl.h"
-#include "tests/fakeplatform/fake_platform.h"
+#include "tests/support/fake_gl.h"
+#include "tests/support/fake_platform.h"
 
 // Counts the heap allocations of the whole program while `counting` is set.
 // GCC takes the free() in the replaced operator delete for a mismatch once it

@@ -1,4 +1,4 @@
-#include "tests/fakeplatform/fake_platform.h"
+#include "tests/support/fake_platform.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -15,7 +15,7 @@
 #include "gloam/meshio/pob.h"
 #include "gloam/meshio/primitives.h"
 #include "gloam/textures/texture.h"
-#include "mesh_support.h"
+#include "tests/support/mesh_support.h"
 #include "tool/commands.h"
 #include "tool/mesh_edit.h"
 #include "tool/obj.h"

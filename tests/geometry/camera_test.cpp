@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "mesh_support.h"
+#include "tests/support/mesh_support.h"
 
 using namespace gloam;
 

@@ -10,7 +10,7 @@
 #include "gloam/geometry/light.h"
 #include "gloam/geometry/mesh.h"
 #include "gloam/geometry/passes.h"
-#include "mesh_support.h"
+#include "tests/support/mesh_support.h"
 
 using namespace gloam;
 

@@ -20,7 +20,7 @@
 #endif
 
 #include "gloam/meshio/primitives.h"
-#include "mesh_support.h"
+#include "tests/support/mesh_support.h"
 
 using namespace gloam;
 

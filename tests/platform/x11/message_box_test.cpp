@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "gloam/platform/win32.h"
-#include "tests/e2e/harness.h"
+#include "tests/support/harness.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 
 #include "gloam/platform/gl.h"
 #include "gloam/textures/texture.h"
-#include "tests/bitmap_support.h"
-#include "tests/fakegl/fake_gl.h"
+#include "tests/support/bitmap_support.h"
+#include "tests/support/fake_gl.h"
 
 using namespace gloam;
 

@@ -8,9 +8,9 @@
 
 #include "gloam/meshio/primitives.h"
 #include "gloam/render/renderer.h"
-#include "tests/fakegl/fake_gl.h"
-#include "tests/fakeplatform/fake_platform.h"
-#include "tests/mesh_support.h"
+#include "tests/support/fake_gl.h"
+#include "tests/support/fake_platform.h"
+#include "tests/support/mesh_support.h"
 #include "viewer/viewer.h"
 
 using namespace gloam::viewer;

@@ -1,4 +1,4 @@
-#include "tests/fakegl/fake_gl.h"
+#include "tests/support/fake_gl.h"
 
 #include <algorithm>
 #include <bit>

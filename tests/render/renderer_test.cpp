@@ -6,8 +6,8 @@
 
 #include "gloam/render/renderer.h"
 #include "gloam/textures/texture.h"
-#include "tests/fakegl/fake_gl.h"
-#include "tests/mesh_support.h"
+#include "tests/support/fake_gl.h"
+#include "tests/support/mesh_support.h"
 
 using namespace gloam;
 
