@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "bench/suite.h"
+#include "gloam/import/obj.h"
 #include "gloam/meshio/primitives.h"
 #include "gloam/platform/files.h"
 #include "tool/commands.h"
-#include "tool/obj.h"
 
 using namespace gloam;
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <utility>
 
+#include "gloam/import/obj.h"
 #include "gloam/meshio/pob.h"
 #include "tool/mesh_edit.h"
-#include "tool/obj.h"
 
 using namespace gloam;
 

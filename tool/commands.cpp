@@ -11,14 +11,15 @@
 #include <memory>
 #include <new>
 
-#include "gloam/geometry/large_array.h"
+#include "gloam/import/file_bytes.h"
+#include "gloam/import/model.h"
+#include "gloam/import/obj.h"
+#include "gloam/import/picture.h"
 #include "gloam/meshio/pob.h"
 #include "gloam/platform/files.h"
 #include "gloam/textures/bitmap.h"
 #include "gloam/textures/texture.h"
 #include "tool/mesh_edit.h"
-#include "tool/obj.h"
-#include "tool/picture.h"
 
 namespace gloam {
 
@@ -178,49 +179,6 @@ private:
         return text;
     }
 
-    // A file's bytes, in memory that asks for huge pages: a large mesh's text
-    // is read faster into it than into ordinary pages.
-    struct Bytes {
-        LargeArray<char> data;
-        std::size_t size = 0;
-        std::string_view view() const { return {data.get(), size}; }
-        const std::uint8_t* bytes() const {
-            return reinterpret_cast<const std::uint8_t*>(data.get());
-        }
-    };
-
-    static bool readBytes(const std::string& file, Bytes& bytes, FileError& error) {
-        error = FileError{file, 0, 0, ""};
-        std::FILE* f = std::fopen(file.c_str(), "rb");
-        if (!f) {
-            error.reason = systemReason(errno);
-            return false;
-        }
-        // Room for what the file says it holds and one byte more, so that
-        // the first read can see the end; a file that grows meanwhile, or
-        // reports no size, is read on with the room doubled.
-        long size = -1;
-        if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-        bool ok = std::fseek(f, 0, SEEK_SET) == 0;
-        std::size_t capacity = size >= 0 ? std::size_t(size) + 1 : std::size_t{1} << 16;
-        bytes.data = makeLargeArrayForOverwrite<char>(capacity);
-        bytes.size = 0;
-        while (ok) {
-            const std::size_t got =
-                std::fread(bytes.data.get() + bytes.size, 1, capacity - bytes.size, f);
-            bytes.size += got;
-            if (bytes.size < capacity) break;
-            auto bigger = makeLargeArrayForOverwrite<char>(2 * capacity);
-            std::memcpy(bigger.get(), bytes.data.get(), bytes.size);
-            bytes.data = std::move(bigger);
-            capacity *= 2;
-        }
-        ok = ok && !std::ferror(f);
-        if (!ok) error.reason = systemReason(errno);
-        std::fclose(f);
-        return ok;
-    }
-
     static bool write(const std::string& file, const std::string& bytes, FileError& error) {
         return writeFileAtomically(file.c_str(), bytes.data(), bytes.size(), error);
     }
@@ -275,27 +233,12 @@ private:
         return ToolOk;
     }
 
-    std::unique_ptr<Mesh> readMesh(const std::string& file, bool obj, FileError& error) {
-        if (!obj) return loadPob(file.c_str(), error);
-        Bytes text;
-        if (!readBytes(file, text, error)) return nullptr;
-        ObjNotes notes;
-        std::unique_ptr<Mesh> mesh = meshFromObj(text.view(), error, notes);
-        if (!mesh) return nullptr;
-        if (notes.cornersWithoutUV > 0) {
-            note(file, count(notes.cornersWithoutUV, "face corner has", "face corners have") +
-                           " no texture coordinate; they get 0 0");
-        }
-        if (notes.shortFaces > 0) {
-            note(file, count(notes.shortFaces, "face", "faces") +
-                           " with fewer than three corners left out");
-        }
-        if (notes.largeConcave > 0) {
-            warn(file, count(notes.largeConcave, "concave face has", "concave faces have") +
-                           " too many corners to split carefully; split as fans, which may "
-                           "overlap");
-        }
-        return mesh;
+    std::unique_ptr<Mesh> readMesh(const std::string& file, FileError& error) {
+        Model model;
+        if (!loadModel(file, model, error)) return nullptr;
+        for (const std::string& text : model.notes) note(file, text);
+        for (const std::string& text : model.warnings) warn(file, text);
+        return std::move(model.parts.at(0).mesh);
     }
 
     int convert(const std::vector<std::string>& args) {
@@ -334,7 +277,7 @@ private:
         }
 
         FileError error;
-        std::unique_ptr<Mesh> mesh = readMesh(in, inExt == "obj", error);
+        std::unique_ptr<Mesh> mesh = readMesh(in, error);
         if (!mesh) return failed(error);
         std::string reason;
         const bool identity =
@@ -380,9 +323,9 @@ private:
             }
         }
 
-        Bytes bytes;
+        FileBytes bytes;
         FileError error;
-        if (!readBytes(in, bytes, error)) return failed(error);
+        if (!readFileBytes(in, bytes, error)) return failed(error);
         Picture picture;
         std::string reason;
         if (!convertPicture(bytes.bytes(), bytes.size, side, picture, reason)) {

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "gloam/import/obj.h"
+#include "gloam/import/picture.h"
 #include "gloam/meshio/pob.h"
 #include "gloam/meshio/primitives.h"
 #include "gloam/textures/texture.h"
 #include "tests/support/mesh_support.h"
 #include "tool/commands.h"
 #include "tool/mesh_edit.h"
-#include "tool/obj.h"
-#include "tool/picture.h"
 
 using namespace gloam;
 

@@ -1,4 +1,4 @@
-#include "tool/obj.h"
+#include "gloam/import/obj.h"
 
 #include <tiny_obj_loader.h>
 

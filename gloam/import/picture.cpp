@@ -1,4 +1,4 @@
-#include "tool/picture.h"
+#include "gloam/import/picture.h"
 
 #include <stb/stb_image.h>
 #include <stb/stb_image_resize.h>
