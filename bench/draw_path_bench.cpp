@@ -57,21 +57,18 @@ constexpr std::int32_t floorTexture = 2;
 
 // A checkerboard with some shading in it, so that filtering has work to do.
 void makeTexture(std::int32_t name, std::uint8_t tint) {
-    Texture& texture = textureTable[name];
-    texture.width = texture.height = 64;
-    texture.name = name;
-    texture.pixels = std::make_unique<std::uint8_t[]>(64 * 64 * 4);
+    std::vector<std::uint8_t> rgb(64 * 64 * 3);
     for (int y = 0; y < 64; ++y) {
         for (int x = 0; x < 64; ++x) {
-            std::uint8_t* p = &texture.pixels[(y * 64 + x) * 4];
+            std::uint8_t* p = &rgb[std::size_t(y * 64 + x) * 3];
             const bool dark = ((x / 8) ^ (y / 8)) & 1;
             p[0] = std::uint8_t(dark ? 60 + x : 200 + x / 2);
             p[1] = std::uint8_t(dark ? 60 + y : tint);
             p[2] = std::uint8_t(dark ? 90 : 160 + y / 2);
-            p[3] = 255;
         }
     }
-    uploadTexture(texture);
+    FileError error;
+    addTexturePixels(name, rgb.data(), 64, 64, 3, error);
 }
 
 // A rolling height field of `triangles` triangles (rounded up to even),

@@ -12,23 +12,6 @@
 
 using namespace gloam;
 
-// A 4 x 4 checkerboard in two colours (0xRRGGBB), uploaded as texture `name`.
-void makeChecker(std::int32_t name, std::uint32_t light, std::uint32_t dark) {
-    Texture& texture = textureTable[name];
-    texture.name = name;
-    texture.width = texture.height = 64;
-    texture.pixels = std::make_unique<std::uint8_t[]>(64 * 64 * 4);
-    for (int i = 0; i < 64 * 64; ++i) {
-        const std::uint32_t colour = (i % 64 / 16 + i / 1024) % 2 ? dark : light;
-        std::uint8_t* pixel = &texture.pixels[i * 4];
-        pixel[0] = std::uint8_t(colour >> 16);
-        pixel[1] = std::uint8_t(colour >> 8);
-        pixel[2] = std::uint8_t(colour);
-        pixel[3] = 255;
-    }
-    uploadTexture(texture);
-}
-
 class SpinningBox : public Scene {
     std::unique_ptr<Mesh> floor = makeGrid(9, 9, 100);
     std::unique_ptr<Mesh> box = makeBox(150, 150, 150);
@@ -38,8 +21,9 @@ class SpinningBox : public Scene {
 
 public:
     bool setUp() override {
-        makeChecker(1, 0xD8D0C0, 0x8C8478);  // textures need the OpenGL context: here, not before
-        makeChecker(2, 0xE89838, 0x983818);
+        addCheckerTexture(1, 64, 0xD8D0C0,
+                          0x8C8478);  // textures need the OpenGL context: here, not before
+        addCheckerTexture(2, 64, 0xE89838, 0x983818);
         floor->setTexture(1);
         floor->setPosition(0, -0.5f, 0);  // under the shadow, so the shadow wins the depth test
         box->setTexture(2);

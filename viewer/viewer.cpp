@@ -29,27 +29,6 @@ constexpr float shadowAlpha = 0.6f;
 constexpr std::int32_t sunLevel = 200;
 constexpr std::int32_t ambientLevel = 255 - sunLevel;
 
-// A two-by-two checkerboard (colours 0xRRGGBB), or one colour when both
-// are the same, uploaded under `name`.
-void makeTexture(std::int32_t name, std::int32_t size, std::uint32_t light, std::uint32_t dark) {
-    Texture& texture = textureTable[name];
-    texture.name = name;
-    texture.width = texture.height = size;
-    texture.pixels = std::make_unique<std::uint8_t[]>(std::size_t(size) * size * 4);
-    for (std::int32_t row = 0; row < size; ++row) {
-        for (std::int32_t column = 0; column < size; ++column) {
-            const bool odd = (row * 2 / size + column * 2 / size) % 2 != 0;
-            const std::uint32_t colour = odd ? dark : light;
-            std::uint8_t* pixel = &texture.pixels[std::size_t(row * size + column) * 4];
-            pixel[0] = std::uint8_t(colour >> 16);
-            pixel[1] = std::uint8_t(colour >> 8);
-            pixel[2] = std::uint8_t(colour);
-            pixel[3] = 255;
-        }
-    }
-    uploadTexture(texture);
-}
-
 void reportLoadFailure(const FileError& error) {
     const std::string text = "Cannot show the mesh: " + error.message() + ".";
 #ifdef _WIN32
@@ -86,8 +65,8 @@ ViewerScene::ViewerScene(std::unique_ptr<Mesh> loaded, std::string texture)
 
 bool ViewerScene::setUp() {
     // Textures need the OpenGL context: here, not in the constructor.
-    makeTexture(floorTexture, 64, 0xB4B0A8, 0x84807A);
-    makeTexture(plainTexture, 1, 0xFFFFFF, 0xFFFFFF);
+    addCheckerTexture(floorTexture, 64, 0xB4B0A8, 0x84807A);
+    addCheckerTexture(plainTexture, 1, 0xFFFFFF, 0xFFFFFF);
     mesh->setTexture(plainTexture);
     if (!texturePath.empty()) {
         FileError error;

@@ -1,6 +1,9 @@
 #include "gloam/textures/texture.h"
 
 #include <string>
+#include <vector>
+
+#include "gloam/textures/bitmap.h"
 
 #include "gloam/platform/gl.h"
 
@@ -43,6 +46,68 @@ std::int32_t addTexture(const char* fileName, bool greyscale, bool alphaFromGrey
     entry.name = textureName;
     uploadTexture(entry);
     return textureCount++;
+}
+
+std::int32_t addTexturePixels(std::int32_t textureName, const std::uint8_t* pixels,
+                              std::int32_t width, std::int32_t height, std::int32_t channels,
+                              FileError& error) {
+    const auto powerOfTwo = [](std::int32_t n) {
+        return n >= 1 && n <= maxBitmapDimension && (n & (n - 1)) == 0;
+    };
+    std::string why;
+    if (textureName < 0 || textureName >= textureTableSize) {
+        why = "texture name " + std::to_string(textureName) + " is outside 0.." +
+              std::to_string(textureTableSize - 1);
+    } else if (!powerOfTwo(width) || !powerOfTwo(height)) {
+        why = std::to_string(width) + " x " + std::to_string(height) +
+              " pixels; OpenGL 1.1 takes only sides that are powers of two up to " +
+              std::to_string(maxBitmapDimension);
+    } else if (channels != 3 && channels != 4) {
+        why = std::to_string(channels) + " channels; pixels have 3 (RGB) or 4 (RGBA)";
+    } else if (pixels == nullptr) {
+        why = "no pixels";
+    }
+    if (!why.empty()) {
+        error.reason = why;
+        return -1;
+    }
+    const std::size_t count = std::size_t(width) * std::size_t(height);
+    auto rgba = std::make_unique<std::uint8_t[]>(4 * count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t* in = pixels + i * std::size_t(channels);
+        std::uint8_t* out = &rgba[4 * i];
+        out[0] = in[0];
+        out[1] = in[1];
+        out[2] = in[2];
+        const bool key =
+            in[0] == colourKey.red && in[1] == colourKey.green && in[2] == colourKey.blue;
+        out[3] = key ? 0 : channels == 4 ? in[3] : 255;
+    }
+    Texture& entry = textureTable[textureName];
+    entry.pixels = std::move(rgba);
+    entry.width = width;
+    entry.height = height;
+    entry.name = textureName;
+    uploadTexture(entry);
+    return textureCount++;
+}
+
+std::int32_t addCheckerTexture(std::int32_t textureName, std::int32_t size, std::uint32_t light,
+                               std::uint32_t dark) {
+    std::vector<std::uint8_t> rgb;
+    if (size >= 1 && size <= maxBitmapDimension) rgb.resize(3 * std::size_t(size) * size);
+    for (std::int32_t row = 0; row < size && !rgb.empty(); ++row) {
+        for (std::int32_t column = 0; column < size; ++column) {
+            const bool odd = (row * 2 / size + column * 2 / size) % 2 != 0;
+            const std::uint32_t colour = odd ? dark : light;
+            std::uint8_t* pixel = &rgb[3 * (std::size_t(row) * size + column)];
+            pixel[0] = std::uint8_t(colour >> 16);
+            pixel[1] = std::uint8_t(colour >> 8);
+            pixel[2] = std::uint8_t(colour);
+        }
+    }
+    FileError error;
+    return addTexturePixels(textureName, rgb.data(), size, size, 3, error);
 }
 
 void uploadTexture(const Texture& texture) {

@@ -56,6 +56,26 @@ std::int32_t addTexture(const char* fileName, bool greyscale, bool alphaFromGrey
 std::int32_t addTexture(const char* fileName, bool greyscale, bool alphaFromGrey,
                         std::int32_t textureName, FileError& error);
 
+// Loads pixels a program made or decoded itself into the entry
+// `textureName` and uploads it under that name, by the table's rules:
+// `channels` is 3 (red, green, blue) or 4 (with alpha), rows bottom first and
+// unpadded; both sides are powers of two up to maxBitmapDimension, which is
+// what OpenGL 1.1 takes. A pixel of exactly the colour key becomes
+// transparent, as in a bitmap; every other pixel is opaque, or keeps its own
+// alpha when there are four channels. Returns what addTexture returns; on
+// failure (a name outside the table, a bad size or channel count, no pixels)
+// `error.reason` says why and the entry is left as it was.
+std::int32_t addTexturePixels(std::int32_t textureName, const std::uint8_t* pixels,
+                              std::int32_t width, std::int32_t height, std::int32_t channels,
+                              FileError& error);
+
+// A checkerboard of `size` × `size` pixels (a power of two), two squares to
+// a side, in the colours 0xRRGGBB `light` and `dark` (one colour when they
+// are the same), loaded and uploaded under `textureName` as above: a floor,
+// or a white texel that draws a mesh in its lit colour alone.
+std::int32_t addCheckerTexture(std::int32_t textureName, std::int32_t size, std::uint32_t light,
+                               std::uint32_t dark);
+
 // Specifies the entry's image to OpenGL under its name with the current
 // filter, building mipmaps unless the filter is FilterNearest. A filter value
 // outside the three modes uploads as FilterNearest. An entry without pixels

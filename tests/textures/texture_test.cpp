@@ -97,6 +97,34 @@ TEST_F(TextureTable, LoadsFillTheNamedEntryAndFailuresLeaveItEmpty) {
     EXPECT_TRUE(fakegl::calls().empty());
 }
 
+// Pixels a program made: sizes and channels OpenGL 1.1 cannot take are
+// refused with the entry untouched; the colour key cuts out in both layouts.
+TEST_F(TextureTable, PixelsFollowTheTablesRules) {
+    const std::vector<std::uint8_t> rgba = {255, 0, 255, 200, 1, 2, 3, 40};
+    struct Case {
+        std::int32_t name, width, height, channels;
+    } refused[] = {{-1, 2, 1, 4}, {textureTableSize, 2, 1, 4},
+                   {9, 3, 1, 4},  {9, 2, 0, 4},
+                   {9, 1, 2, 2},  {9, 32768, 1, 4}};
+    for (const Case& c : refused) {
+        FileError error;
+        EXPECT_EQ(addTexturePixels(c.name, rgba.data(), c.width, c.height, c.channels, error), -1);
+        EXPECT_FALSE(error.reason.empty());
+    }
+    expectEmpty(9);
+    EXPECT_TRUE(fakegl::calls().empty());
+
+    FileError error;
+    EXPECT_EQ(addTexturePixels(9, rgba.data(), 2, 1, 4, error), 0);
+    EXPECT_EQ(addTexturePixels(10, rgba.data(), 1, 2, 3, error), 1);
+    const std::uint8_t* four = textureTable[9].pixels.get();
+    const std::uint8_t* three = textureTable[10].pixels.get();
+    EXPECT_EQ(std::vector<int>(four, four + 8), (std::vector<int>{255, 0, 255, 0, 1, 2, 3, 40}));
+    EXPECT_EQ(std::vector<int>(three, three + 8),
+              (std::vector<int>{255, 0, 255, 0, 200, 1, 2, 255}));
+    EXPECT_EQ(boundNames(), (std::vector<std::int64_t>{9, 10}));
+}
+
 TEST_F(TextureTable, UploadMakesTheCallsOfEachFilter) {
     const struct {
         std::int32_t mode;
