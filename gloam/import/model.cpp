@@ -49,7 +49,7 @@ bool loadObj(const std::string& path, Model& model, FileError& error) {
             count(notes.largeConcave, "concave face has", "concave faces have") +
             " too many corners to split carefully; split as fans, which may overlap");
     }
-    model.parts.push_back({baseName(path), std::move(mesh), {}, {}, {}});
+    model.parts.push_back({baseName(path), std::move(mesh), {}, {}, {}, {}});
     return true;
 }
 
@@ -62,7 +62,7 @@ bool loadModel(const std::string& path, Model& model, FileError& error) {
     if (ext == "pob") {
         std::unique_ptr<Mesh> mesh = loadPob(path.c_str(), error);
         if (!mesh) return false;
-        model.parts.push_back({baseName(path), std::move(mesh), {}, {}, {}});
+        model.parts.push_back({baseName(path), std::move(mesh), {}, {}, {}, {}});
         return true;
     }
     if (ext == "obj") return loadObj(path, model, error);

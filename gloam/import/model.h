@@ -29,6 +29,9 @@ struct ModelPart {
     // Source vertices in the file's own units, made by the one Mesh
     // constructor (so with normals); never null in a loaded model.
     std::unique_ptr<Mesh> mesh;
+    // The base-colour picture as the model names it (a path as written in
+    // the file), before it is looked for; empty when it names none.
+    std::string pictureName;
     // The material's base-colour picture, ready for the engine: power-of-two
     // sides, red, green and blue, bottom row first. Empty (0 × 0) when the
     // part has none or it could not be used; `pictureProblem` says which.
