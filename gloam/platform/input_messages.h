@@ -4,7 +4,8 @@
 // messages a scene's Scene::message is offered (the run loop hands on
 // exactly these), what their parameters carry, and the buttons behind the
 // mouse's. Windows sends them itself; the X11 backend makes the button and
-// wheel messages from X's buttons by the second table.
+// wheel messages from X's buttons by the second table, and the null
+// backend's scripts name messages by the names of the first.
 //
 // Adding one: its Windows name in win32.h (check.cpp holds the value to
 // Windows'), a row here, and its making in each backend that can make it
