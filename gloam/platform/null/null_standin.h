@@ -1,9 +1,10 @@
 #pragma once
 
 // The null backend: the window calls of platform/win32.h with no window
-// system beneath them. Windows are records only, a pixel format and a
-// rendering context are numbers, nothing is drawn or shown, and a message
-// box is a line on standard error. Input comes from a script instead of a
+// system beneath them, and OpenGL with nothing beneath it. Windows are
+// records only, a pixel format and a rendering context are numbers, a GL
+// call only counts, nothing is drawn or shown (a screenshot is black), and
+// a message box is a line on standard error. Input comes from a script instead of a
 // user: messages posted to the window right after it presents a given
 // frame. The tests' recording fake of the window calls builds on it.
 //
@@ -47,6 +48,10 @@ void setScript(std::vector<ScriptedMessage> script);
 
 // The rendering context created last, or null.
 HGLRC lastContext();
+
+// The OpenGL and GLU calls made since the process began: with nothing drawn,
+// what a benchmark of a frame's own cost reads.
+std::uint64_t glCallCount();
 
 // Forgets every window, pixel format, rendering context, presented frame and
 // the script (the environment's is read again), and resets the stand-in

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <string>
 
@@ -15,6 +16,14 @@ namespace gloam::nullstandin {
 namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// Appending rather than adding strings, which GCC's -O3 mistakes for an
+// overlapping copy.
+std::string joined(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view part : parts) text.append(part);
+    return text;
+}
 
 std::vector<std::string_view> fieldsOf(std::string_view entry) {
     std::vector<std::string_view> fields;
@@ -78,18 +87,17 @@ std::string readEntry(std::string_view entry, ScriptedMessage& m) {
     std::uint64_t frame = 0;
     if (fields[0].starts_with("0x") || !readUnsigned(fields[0], frame) || frame == 0 ||
         frame > std::uint64_t(std::numeric_limits<std::int64_t>::max())) {
-        return "the frame \"" + std::string(fields[0]) + "\" is not a whole number from 1 up";
+        return joined({"the frame \"", fields[0], "\" is not a whole number from 1 up"});
     }
     m.frame = std::int64_t(frame);
     if (!readMessage(fields[1], m.message)) {
-        return "\"" + std::string(fields[1]) +
-               "\" is neither an input message, WM_CLOSE nor a number";
+        return joined({"\"", fields[1], "\" is neither an input message, WM_CLOSE nor a number"});
     }
     std::int64_t parameters[2] = {0, 0};
     for (std::size_t k = 2; k < fields.size(); ++k) {
         if (!readParameter(fields[k], parameters[k - 2])) {
-            return "the parameter \"" + std::string(fields[k]) +
-                   "\" is not a number of 32 bits, decimal or 0x hexadecimal";
+            return joined({"the parameter \"", fields[k],
+                           "\" is not a number of 32 bits, decimal or 0x hexadecimal"});
         }
     }
     m.wParam = WPARAM(parameters[0]);
@@ -112,8 +120,8 @@ bool parseScript(std::string_view text, std::vector<ScriptedMessage>& script, st
         if (std::string why = readEntry(entry, m); !why.empty()) {
             const std::size_t first = entry.find_first_not_of(" \t\r");
             const std::size_t last = entry.find_last_not_of(" \t\r");
-            error = "entry " + std::to_string(number) + " (\"" +
-                    std::string(entry.substr(first, last - first + 1)) + "\"): " + why;
+            error = joined({"entry ", std::to_string(number), " (\"",
+                            entry.substr(first, last - first + 1), "\"): ", why});
             return false;
         }
         read.push_back(m);
