@@ -11,7 +11,9 @@
 // in a folder of its own under platform/ (x11/: Xlib and GLX; null/: no
 // window at all), defines every other call and implements WindowSystem,
 // building on the helpers at the end of this header so that window
-// procedures see the messages in the order Windows sends them.
+// procedures see the messages in the order Windows sends them. The CMake
+// variable GLOAM_PLATFORM picks the backend that programs link;
+// CONTRIBUTING.md says how to add one.
 //
 // Everything runs on one thread and nothing is locked. A call given a handle
 // it does not know fails as Windows reports failure: null, FALSE or 0.

@@ -6,7 +6,8 @@
 // call only counts, nothing is drawn or shown (a screenshot is black), and
 // a message box is a line on standard error. Input comes from a script instead of a
 // user: messages posted to the window right after it presents a given
-// frame. The tests' recording fake of the window calls builds on it.
+// frame. Pick it with -DGLOAM_PLATFORM=null for runs on machines without a
+// display; the tests' recording fake of the window calls builds on it.
 //
 // The script comes from the environment, GLOAM_NULL_SCRIPT, read when the
 // first window is made, or from setScript. Entries are separated by ';' or
