@@ -9,6 +9,12 @@
 
 #include "gloam/platform/gl.h"
 
+// The calling convention of the entry points: Mesa's headers name it
+// GLAPIENTRY, Windows' only APIENTRY.
+#ifndef GLAPIENTRY
+#define GLAPIENTRY APIENTRY
+#endif
+
 // The client-side vertex array calls of the renderer's array path.
 #define GLOAM_GL_ARRAY_CALLS(X)                                                                   \
     X(void, glColorPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16)    \

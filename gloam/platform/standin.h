@@ -1,11 +1,11 @@
 #pragma once
 
-// The platform contract: what the engine asks of a window system off
-// Windows, and how a backend provides it. On Windows, USER32, GDI32 and
-// OPENGL32 are the platform and none of this is built.
+// The platform contract: what the engine asks of a window system, and how a
+// backend provides it. With Windows' own backend, USER32, GDI32 and OPENGL32
+// are the platform and none of this is built.
 //
-// The engine calls the Win32 names of platform/win32.h. Elsewhere they come
-// in two halves. The stand-in, in this folder, is the part of USER32 that
+// The engine calls the Win32 names of platform/win32.h. With any other
+// backend they come in two halves. The stand-in, in this folder, is the part of USER32 that
 // needs no window system: the window-class registry, the window records, the
 // one message queue of the one thread, and the calls over them. A backend,
 // in a folder of its own under platform/ (x11/: Xlib and GLX; null/: no
@@ -61,7 +61,8 @@
 // The calls every backend defines, and what each must do:
 //
 //   GetModuleHandleA   null name: the program's module, a constant; any
-//                      other name: null (the program is the only module)
+//                      other name: null (the program is the only module).
+//                      On Windows KERNEL32 defines it, whatever the backend
 //   LoadIconA,         the system's stock ones only (a null instance and a
 //   LoadCursorA        MAKEINTRESOURCE number): a handle of their own each
 //   CreateWindowExA    null for an unknown class or for a child (WS_CHILD)

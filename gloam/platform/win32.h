@@ -5,8 +5,9 @@
 // their Windows spelling, so that one source compiles against both systems.
 // On Windows this is <windows.h> itself. Elsewhere it is our own declarations
 // of the same names with the same values and layouts (sizes match the 32-bit
-// target wherever a Win32 type is 32 bits wide), implemented by the stand-in
-// of this folder over the native window system, or by a test fake.
+// target wherever a Win32 type is 32 bits wide). Either way, unless Windows'
+// own backend is chosen, the stand-in of this folder and a backend
+// (standin.h) define the calls.
 //
 // Only the ANSI ("A") entry points are declared, and code must call them by
 // that name: the undecorated Windows macros (RegisterClass, LoadIcon) switch

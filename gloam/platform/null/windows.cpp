@@ -134,10 +134,14 @@ void reset() {
 using namespace gloam;
 using namespace gloam::nullstandin;
 
+// On Windows the program's module is KERNEL32's to give, window system or
+// not.
+#ifndef _WIN32
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
     if (!allowed<Api::GetModuleHandleA>(name)) return nullptr;
     return name == nullptr ? handle<HMODULE>(moduleHandle) : nullptr;
 }
+#endif
 
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
     if (!allowed<Api::LoadIconA>(instance, name)) return nullptr;
