@@ -59,7 +59,7 @@ public:
     // Writes the source geometry as a POB file: untransformed positions,
     // triangles and per-corner texture coordinates. The file is replaced only
     // once everything is written; false, with any existing file untouched,
-    // when that fails. Defined with the reader.
+    // when that fails. The text is formatPob's (gloam/geometry/pob_writer.h).
     bool savePob(const char* fileName) const;
 
     void setPosition(float x, float y, float z) { position = {x, y, z}; }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "gloam/geometry/mesh.h"
+#include "gloam/geometry/pob_writer.h"
 #include "gloam/platform/files.h"
 
 namespace gloam {
@@ -40,10 +41,7 @@ std::unique_ptr<Mesh> parsePob(std::string_view text);
 std::unique_ptr<Mesh> loadPob(const char* fileName, FileError& error);
 std::unique_ptr<Mesh> parsePob(std::string_view text, FileError& error);
 
-// The file Mesh::savePob writes: the untransformed source positions and the
-// corner texture coordinates with six significant digits in %g notation, LF
-// line ends. Mesh::savePob writes it through an AtomicFile: a new file
-// beside the target, renamed over it only once all of it is on disk.
-std::string formatPob(const Mesh& mesh);
+// The writer, Mesh::savePob and formatPob, lives with the mesh
+// (gloam/geometry/pob_writer.h, included above).
 
 }  // namespace gloam
