@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -29,6 +32,20 @@ std::string FileError::message() const {
 }
 
 std::string systemReason(int errorNumber) { return std::strerror(errorNumber); }
+
+namespace {
+
+#ifdef _WIN32
+using FileStatus = struct _stati64;
+int statusOf(const char* name, FileStatus& status) { return _stati64(name, &status); }
+bool isDirectory(const FileStatus& status) { return (status.st_mode & _S_IFMT) == _S_IFDIR; }
+#else
+using FileStatus = struct stat;
+int statusOf(const char* name, FileStatus& status) { return stat(name, &status); }
+bool isDirectory(const FileStatus& status) { return S_ISDIR(status.st_mode); }
+#endif
+
+}  // namespace
 
 namespace {
 
@@ -74,25 +91,96 @@ bool replaceFile(const std::string& from, const std::string& to) {
 #endif
 }
 
+// The folder a file lies in, as the user would look for it.
+std::string folderOf(const std::string& file) {
+    const std::size_t slash = file.find_last_of("/\\");
+    if (slash == std::string::npos) return "the current folder";
+    return slash == 0 ? file.substr(0, 1) : file.substr(0, slash);
+}
+
+// The file that a write to `name` must replace: `name` itself, or the file
+// its chain of symbolic links ends at (which need not exist yet). Renaming
+// over the link itself would turn it into a regular file and leave what it
+// points to as it was.
+std::string followLinks(std::string name) {
+#ifndef _WIN32
+    // The limit the system itself puts on a chain of links.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat status;
+        if (lstat(name.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) break;
+        std::string link(std::size_t(status.st_size > 0 ? status.st_size : PATH_MAX), '\0');
+        const ssize_t length = readlink(name.c_str(), link.data(), link.size());
+        if (length <= 0) break;
+        link.resize(std::size_t(length));
+        if (link[0] != '/') {
+            const std::size_t slash = name.find_last_of('/');
+            if (slash != std::string::npos) link = name.substr(0, slash + 1) + link;
+        }
+        name = std::move(link);
+    }
+#endif
+    return name;
+}
+
+// Whether the user may not replace the existing file `name`: it has no write
+// permission for anyone, or none for this user; on Windows, the read-only
+// attribute.
+bool isReadOnly(const std::string& name, const FileStatus& status) {
+#ifdef _WIN32
+    (void)status;
+    const DWORD attributes = GetFileAttributesA(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+#else
+    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
+    return faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) != 0 &&
+           (errno == EACCES || errno == EPERM);
+#endif
+}
+
 }  // namespace
 
 AtomicFile::AtomicFile(std::string targetName) : target(std::move(targetName)) {
     failure.file = target;
     if (target.empty()) {
-        failed = true;
-        failure.reason = "no file name";
+        failWith("no file name");
+        return;
+    }
+    destination = followLinks(target);
+    FileStatus old;
+    const bool replacing = statusOf(destination.c_str(), old) == 0;
+    if (replacing && isDirectory(old)) {
+        failWith("is a directory");
+        return;
+    }
+    if (replacing && isReadOnly(destination, old)) {
+        failWith("is read-only, so it was not replaced");
         return;
     }
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = target + ".tmp" + std::to_string(processId()) + "-" + std::to_string(counter++);
+        temporary =
+            destination + ".tmp" + std::to_string(processId()) + "-" + std::to_string(counter++);
         const int descriptor = createExclusive(temporary);
         if (descriptor < 0) {
             if (errno == EEXIST) continue;
-            fail("cannot write", errno);
+            // The new file is made in the folder: when that fails, the
+            // folder is what is in the way, not the file.
+            failWith("cannot write in its folder " + folderOf(destination) + ": " +
+                     systemReason(errno));
             temporary.clear();
             return;
         }
+#ifndef _WIN32
+        if (replacing) {
+            // The owner first: changing it may clear the set-user-ID bits.
+            // Either may be refused (another user's file, a file system
+            // without them); the file is then as a new file would be.
+            if (old.st_uid != geteuid() || old.st_gid != getegid()) {
+                [[maybe_unused]] const int owned = fchown(descriptor, old.st_uid, old.st_gid);
+            }
+            [[maybe_unused]] const int moded = fchmod(descriptor, old.st_mode & 07777);
+        }
+#endif
 #ifdef _WIN32
         stream = _fdopen(descriptor, "wb");
 #else
@@ -123,9 +211,13 @@ AtomicFile::~AtomicFile() {
 }
 
 bool AtomicFile::fail(const char* what, int errorNumber) {
+    return failWith(std::string(what) + ": " + systemReason(errorNumber));
+}
+
+bool AtomicFile::failWith(std::string reason) {
     if (!failed) {
         failed = true;
-        failure.reason = std::string(what) + ": " + systemReason(errorNumber);
+        failure.reason = std::move(reason);
     }
     return false;
 }
@@ -143,7 +235,7 @@ bool AtomicFile::commit() {
     stream = nullptr;
     if (closed != 0) ok = fail("cannot write", errno);
     if (!ok) return false;
-    if (!replaceFile(temporary, target)) return fail("cannot replace", errno);
+    if (!replaceFile(temporary, destination)) return fail("cannot replace", errno);
     committed = true;
     return true;
 }

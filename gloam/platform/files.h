@@ -34,6 +34,15 @@ std::string systemReason(int errorNumber);
 // temporary over the target in one step. Until then, and whenever anything
 // fails, the old file is left as it was, and the temporary file is removed
 // when the writer goes out of scope uncommitted.
+//
+// Replacing a file keeps what its owner set up: the new file gets the old
+// one's permission bits (and owner, where the system allows it). A file the
+// user may not write, or one without any write permission (which even the
+// superuser is held to here), is refused as read-only and left as it is;
+// on Windows, a file with the read-only attribute. A symbolic link is
+// written through: the file it leads to is replaced, still atomically, and
+// the link stays. When the folder is what stops the write, the message
+// names the folder.
 class AtomicFile {
 public:
     explicit AtomicFile(std::string target);
@@ -55,8 +64,10 @@ public:
 
 private:
     bool fail(const char* what, int errorNumber);
+    bool failWith(std::string reason);
 
     std::string target;
+    std::string destination;  // the target, or the file its links lead to
     std::string temporary;
     std::FILE* stream = nullptr;
     bool failed = false;
