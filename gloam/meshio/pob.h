@@ -28,6 +28,10 @@ namespace gloam {
 // because the writer produces them from meshes that hold such values.
 
 // Reads a POB file; null when it cannot be read or is not a valid POB file.
+// A file that is not a regular one (a pipe fed by another program, a
+// device) is read as it arrives and refused at its first wrong byte,
+// without waiting for the rest; what it holds is only believed as far as it
+// has arrived, so counts it does not live up to cost nothing.
 std::unique_ptr<Mesh> loadPob(const char* fileName);
 
 // The same, from the file's bytes in memory.

@@ -38,14 +38,84 @@ namespace {
 #ifdef _WIN32
 using FileStatus = struct _stati64;
 int statusOf(const char* name, FileStatus& status) { return _stati64(name, &status); }
+int statusOf(std::FILE* file, FileStatus& status) { return _fstati64(_fileno(file), &status); }
 bool isDirectory(const FileStatus& status) { return (status.st_mode & _S_IFMT) == _S_IFDIR; }
+bool isRegular(const FileStatus& status) { return (status.st_mode & _S_IFMT) == _S_IFREG; }
 #else
 using FileStatus = struct stat;
 int statusOf(const char* name, FileStatus& status) { return stat(name, &status); }
+int statusOf(std::FILE* file, FileStatus& status) { return fstat(fileno(file), &status); }
 bool isDirectory(const FileStatus& status) { return S_ISDIR(status.st_mode); }
+bool isRegular(const FileStatus& status) { return S_ISREG(status.st_mode); }
 #endif
 
+bool namesDirectory(const char* name) {
+    FileStatus status;
+    return statusOf(name, status) == 0 && isDirectory(status);
+}
+
 }  // namespace
+
+InputFile::~InputFile() {
+    if (stream != nullptr) std::fclose(stream);
+}
+
+bool InputFile::open(const char* name, std::string& why) {
+    stream = std::fopen(name, "rb");
+    if (stream == nullptr) {
+        // Windows will not open a folder at all and says only "Permission
+        // denied".
+        const int reason = errno;
+        why = namesDirectory(name) ? "is a directory" : "cannot open: " + systemReason(reason);
+        return false;
+    }
+    // Opening a folder for reading succeeds on Linux; its first read fails.
+    FileStatus status;
+    if (statusOf(stream, status) == 0 && isDirectory(status)) {
+        why = "is a directory";
+        std::fclose(stream);
+        stream = nullptr;
+        return false;
+    }
+    if (statusOf(stream, status) == 0 && isRegular(status) && status.st_size > 0) {
+        fileSize = std::int64_t(status.st_size);
+    } else {
+        // A stream is read only as readSome and read ask, so that a reader
+        // never waits for more than it has asked for.
+        std::setvbuf(stream, nullptr, _IONBF, 0);
+    }
+    return true;
+}
+
+std::ptrdiff_t InputFile::readSome(void* into, std::size_t capacity) {
+    while (true) {
+#ifdef _WIN32
+        const int got =
+            _read(_fileno(stream), into, unsigned(std::min<std::size_t>(capacity, INT_MAX)));
+#else
+        const ssize_t got = ::read(fileno(stream), into, capacity);
+#endif
+        if (got >= 0) return std::ptrdiff_t(got);
+        if (errno == EINTR) continue;
+        readError = errno != 0 ? errno : EIO;
+        return -1;
+    }
+}
+
+std::size_t InputFile::read(void* into, std::size_t size) {
+    if (!isStream()) {
+        const std::size_t got = std::fread(into, 1, size, stream);
+        if (got < size && std::ferror(stream)) readError = errno != 0 ? errno : EIO;
+        return got;
+    }
+    std::size_t got = 0;
+    while (got < size) {
+        const std::ptrdiff_t n = readSome(static_cast<char*>(into) + got, size - got);
+        if (n <= 0) break;
+        got += std::size_t(n);
+    }
+    return got;
+}
 
 namespace {
 
