@@ -69,8 +69,10 @@ std::string runRows(const fs::path& dir, bool plainUser) {
         };
         expect(saved == replace && written == replace, "replaced or not: " + error.message());
         expect(textOf(file) == (replace ? "new" : "old"), "content " + textOf(file));
-        expect(replace ? error.reason.empty()
-                       : error.message().starts_with(file.string() + ": " + row.refusal),
+        const std::string folderNamed = row.lockedFolder ? (folder / "real").string() + ": " : "";
+        expect(replace
+                   ? error.reason.empty()
+                   : error.message().starts_with(file.string() + ": " + row.refusal + folderNamed),
                error.message());
 #ifndef _WIN32
         expect(fs::status(file).permissions() == row.mode, "permission bits");
