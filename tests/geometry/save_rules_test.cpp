@@ -78,7 +78,9 @@ std::string runRows(const fs::path& dir, bool plainUser) {
         expect(fs::status(file).permissions() == row.mode, "permission bits");
 #endif
         expect(fs::is_symlink(file) == row.link, "the link stays");
+        // Writable again, or Windows will not remove them.
         fs::permissions(folder / "real", fs::perms::owner_all, fs::perm_options::add);
+        fs::permissions(real, fs::perms::owner_write, fs::perm_options::add);
     }
     return wrong.str();
 }
