@@ -1,9 +1,8 @@
 // What the API does with arguments a caller got wrong: refused with a
-// reason, or skipped where the header says so, never a crash.
+// reason, never a crash. (Null lights are skipped: see light_test.cpp.)
 
 #include <gtest/gtest.h>
 
-#include "gloam/geometry/light.h"
 #include "tests/support/mesh_support.h"
 
 namespace {
@@ -29,24 +28,6 @@ TEST(ApiMisuse, MeshSourceRefusesWhatCannotMakeAMeshAndSaysWhy) {
         EXPECT_EQ(why.rfind(row.why, 0), 0u) << why;
         EXPECT_EQ(row.source.build() == nullptr, mesh == nullptr);
     }
-}
-
-TEST(ApiMisuse, NullLightsAreSkipped) {
-    AmbientLight sky(10, 20, 30);
-    DirectionalLight sun(200, 100, 50, 0, 0, -1);
-    Light* withGaps[] = {nullptr, &sun, nullptr, &sky};
-    Light* without[] = {&sun, &sky};
-    const auto colourOf = [](Light* const* lights, int count) {
-        const auto mesh =
-            meshOf({blackAt(0, 0, 0), blackAt(1, 0, 0), blackAt(0, 1, 0)}, {{0, 1, 2}});
-        mesh->update();
-        mesh->applyLights(lights, count);
-        const Vertex& v = mesh->transformedVertices()[0];
-        return std::array<int, 3>{v.red, v.green, v.blue};
-    };
-    EXPECT_EQ(colourOf(withGaps, 4), colourOf(without, 2));
-    EXPECT_NE(colourOf(without, 2), colourOf(without, 0));
-    EXPECT_EQ(colourOf(nullptr, 3), colourOf(without, 0));
 }
 
 }  // namespace
