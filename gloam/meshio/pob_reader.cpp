@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>

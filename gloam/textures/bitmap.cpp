@@ -1,13 +1,11 @@
 #include "gloam/textures/bitmap.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
-#include <vector>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 // The SSSE3 path is compiled per function and only run after a CPU check,
