@@ -32,13 +32,14 @@ std::string count(std::int64_t n, const char* one, const char* many) {
 
 bool loadObj(const std::string& path, Model& model, FileError& error) {
     FileBytes text;
-    if (!readFileBytes(path, text, error)) return false;
+    if (!readFileBytes(path, text, error, startsAsText)) return false;
     ObjNotes notes;
     std::unique_ptr<Mesh> mesh = meshFromObj(text.view(), error, notes);
     if (!mesh) return false;
     if (notes.cornersWithoutUV > 0) {
-        model.notes.push_back(count(notes.cornersWithoutUV, "face corner has", "face corners have") +
-                              " no texture coordinate; they get 0 0");
+        model.notes.push_back(
+            count(notes.cornersWithoutUV, "face corner has", "face corners have") +
+            " no texture coordinate; they get 0 0");
     }
     if (notes.shortFaces > 0) {
         model.notes.push_back(count(notes.shortFaces, "face", "faces") +
