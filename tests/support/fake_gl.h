@@ -3,7 +3,9 @@
 // A recording stand-in for the OpenGL and GLU entry points the engine calls.
 // Test programs link `fake_gl` instead of the real libraries; every entry
 // point appends one Call, with its arguments as raw bits, to a log, and does
-// nothing else. Recording formats nothing, so a test can drive whole frames.
+// nothing else: what it returns is 0 and what it would write is left as it
+// was, except that glGenLists hands out names 1, 2, ... one per call, as a GL
+// with room does. Recording formats nothing, so a test can drive whole frames.
 //
 // How tests use it:
 //   fakegl::reset();                                  // in SetUp: empty log
@@ -19,6 +21,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -42,23 +45,36 @@
     X(void, glBegin, (GLenum a), (a), 4)                                                      \
     X(void, glBindTexture, (GLenum a, GLuint b), (a, b), 8)                                   \
     X(void, glBlendFunc, (GLenum a, GLenum b), (a, b), 8)                                     \
+    X(void, glCallList, (GLuint a), (a), 4)                                                   \
     X(void, glClear, (GLbitfield a), (a), 4)                                                  \
     X(void, glClearColor, (GLclampf a, GLclampf b, GLclampf c, GLclampf d), (a, b, c, d), 16) \
+    X(void, glClearStencil, (GLint a), (a), 4)                                                \
     X(void, glColor4f, (GLfloat a, GLfloat b, GLfloat c, GLfloat d), (a, b, c, d), 16)        \
+    X(void, glDeleteLists, (GLuint a, GLsizei b), (a, b), 8)                                  \
     X(void, glDisable, (GLenum a), (a), 4)                                                    \
     X(void, glDrawBuffer, (GLenum a), (a), 4)                                                 \
     X(void, glEnable, (GLenum a), (a), 4)                                                     \
     X(void, glEnd, (), (), 0)                                                                 \
+    X(void, glEndList, (), (), 0)                                                             \
     X(void, glFinish, (), (), 0)                                                              \
+    X(GLuint, glGenLists, (GLsizei a), (a), 4)                                                \
+    X(void, glGetIntegerv, (GLenum a, GLint * b), (a, b), 8)                                  \
     X(void, glLineWidth, (GLfloat a), (a), 4)                                                 \
     X(void, glLoadIdentity, (), (), 0)                                                        \
     X(void, glMatrixMode, (GLenum a), (a), 4)                                                 \
+    X(void, glNewList, (GLuint a, GLenum b), (a, b), 8)                                       \
     X(void, glPixelStorei, (GLenum a, GLint b), (a, b), 8)                                    \
     X(void, glPointSize, (GLfloat a), (a), 4)                                                 \
+    X(void, glPolygonMode, (GLenum a, GLenum b), (a, b), 8)                                   \
+    X(void, glPolygonOffset, (GLfloat a, GLfloat b), (a, b), 8)                               \
+    X(void, glPopAttrib, (), (), 0)                                                           \
+    X(void, glPushAttrib, (GLbitfield a), (a), 4)                                             \
     X(void, glReadPixels,                                                                     \
       (GLint a, GLint b, GLsizei c, GLsizei d, GLenum e, GLenum f, GLvoid * g),               \
       (a, b, c, d, e, f, g), 28)                                                              \
     X(void, glShadeModel, (GLenum a), (a), 4)                                                 \
+    X(void, glStencilFunc, (GLenum a, GLint b, GLuint c), (a, b, c), 12)                      \
+    X(void, glStencilOp, (GLenum a, GLenum b, GLenum c), (a, b, c), 12)                       \
     X(void, glTexCoord3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12)                   \
     X(void, glTexEnvf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12)                        \
     X(void, glTexImage2D,                                                                     \
@@ -115,6 +131,14 @@ void logCall(const Call& call);  // what every entry point does
 // The log since the last reset, in call order.
 const std::vector<Call>& calls();
 void reset();
+
+// The name the next glGenLists gives; reset() makes it 1 again.
+extern GLuint nextListName;
+// What each entry point returns.
+template <typename R>
+R answer(Fn fn) {
+    if constexpr (!std::is_void_v<R>) return fn == Fn::glGenLists ? R(nextListName++) : R();
+}
 // How many logged calls went to `fn`.
 std::size_t count(Fn fn);
 // Empty when the streams are equal; otherwise both lengths and both streams
