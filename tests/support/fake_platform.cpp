@@ -263,6 +263,14 @@ BOOL WINAPI UpdateWindow(HWND hWnd) {
     return TRUE;
 }
 
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
+    if (!record(call::SetWindowTextA(hWnd, lpString))) return FALSE;
+    standin::WindowRecord* w = standin::findWindow(hWnd);
+    if (w == nullptr) return FALSE;
+    w->title = lpString != nullptr ? lpString : "";
+    return TRUE;
+}
+
 HDC WINAPI GetDC(HWND hWnd) {
     if (!record(call::GetDC(hWnd))) return nullptr;
     return standin::findWindow(hWnd) != nullptr ? dcOf(hWnd) : nullptr;

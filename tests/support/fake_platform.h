@@ -29,6 +29,7 @@
     X(DestroyWindow, (HWND a), (a))                                                       \
     X(ShowWindow, (HWND a, int b), (a, b))                                                \
     X(UpdateWindow, (HWND a), (a))                                                        \
+    X(SetWindowTextA, (HWND a, LPCSTR b), (a, b))                                         \
     X(GetDC, (HWND a), (a))                                                               \
     X(ReleaseDC, (HWND a, HDC b), (a, b))                                                 \
     X(BeginPaint, (HWND a, LPPAINTSTRUCT), (a))                                           \
