@@ -29,12 +29,6 @@ std::vector<Call>& log() {
     return calls;
 }
 
-}  // namespace
-
-GLuint nextListName = 1;
-
-namespace {
-
 struct Arg {
     Kind kind;
     std::uint64_t bits;

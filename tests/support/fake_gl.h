@@ -3,9 +3,8 @@
 // A recording stand-in for the OpenGL and GLU entry points the engine calls.
 // Test programs link `fake_gl` instead of the real libraries; every entry
 // point appends one Call, with its arguments as raw bits, to a log, and does
-// nothing else: what it returns is 0 and what it would write is left as it
-// was, except that glGenLists hands out names 1, 2, ... one per call, as a GL
-// with room does. Recording formats nothing, so a test can drive whole frames.
+// nothing else (see answer). Recording formats nothing, so a test can drive
+// whole frames.
 //
 // How tests use it:
 //   fakegl::reset();                                  // in SetUp: empty log
@@ -132,9 +131,9 @@ void logCall(const Call& call);  // what every entry point does
 const std::vector<Call>& calls();
 void reset();
 
-// The name the next glGenLists gives; reset() makes it 1 again.
-extern GLuint nextListName;
-// What each entry point returns.
+// What each entry point returns: 0, but glGenLists names 1, 2, ... as a GL
+// with room does (from 1 again after reset()). Nothing is written back.
+inline GLuint nextListName = 1;
 template <typename R>
 R answer(Fn fn) {
     if constexpr (!std::is_void_v<R>) return fn == Fn::glGenLists ? R(nextListName++) : R();

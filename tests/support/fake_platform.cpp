@@ -264,11 +264,7 @@ BOOL WINAPI UpdateWindow(HWND hWnd) {
 }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-    if (!record(call::SetWindowTextA(hWnd, lpString))) return FALSE;
-    standin::WindowRecord* w = standin::findWindow(hWnd);
-    if (w == nullptr) return FALSE;
-    w->title = lpString != nullptr ? lpString : "";
-    return TRUE;
+    return record(call::SetWindowTextA(hWnd, lpString)) && standin::findWindow(hWnd) != nullptr;
 }
 
 HDC WINAPI GetDC(HWND hWnd) {
