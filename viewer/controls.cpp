@@ -124,7 +124,7 @@ Response Controls::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 const char* controlsHelp() {
     return "Keys and mouse:\n"
-           "  drag with the left button, arrow keys   turn round the mesh (up: look from higher)\n"
+           "  drag with the left button, arrow keys   turn round the model (up: look from higher)\n"
            "  mouse wheel, + and -                    zoom in and out\n"
            "  drag with the right button, A D W S     swing the sun round, raise and lower it\n"
            "  Space                                   shadow on and off\n"

@@ -275,8 +275,9 @@ int runViewer(const std::vector<std::string>& arguments) {
     const CommandLine line = parseCommandLine(arguments, 2);
     if (line.help) {
         std::printf(
-            "%s  MODEL is a file of any of these kinds: %s; PICTURE.bmp, when given, is "
-            "drawn on the parts that bring no picture of their own.\n%s",
+            "%sMODEL is a file of one of these kinds: %s. PICTURE.bmp is drawn on the\n"
+            "parts that bring no picture of their own. The model is read again when\n"
+            "its files change.\n%s",
             usageText(programName, operands).c_str(), modelFormats(), controlsHelp());
         std::fflush(stdout);
         return exitSuccess;
