@@ -21,8 +21,8 @@ class SpinningBox : public Scene {
 
 public:
     bool setUp() override {
-        addCheckerTexture(1, 64, 0xD8D0C0,
-                          0x8C8478);  // textures need the OpenGL context: here, not before
+        // Textures need the OpenGL context: here, not before.
+        addCheckerTexture(1, 64, 0xD8D0C0, 0x8C8478);
         addCheckerTexture(2, 64, 0xE89838, 0x983818);
         floor->setTexture(1);
         floor->setPosition(0, -0.5f, 0);  // under the shadow's plane
