@@ -7,14 +7,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "gloam/import/obj.h"
 #include "gloam/import/picture.h"
-#include "gloam/meshio/pob.h"
 #include "gloam/meshio/primitives.h"
 #include "gloam/textures/texture.h"
 #include "tests/support/mesh_support.h"
@@ -24,105 +21,6 @@
 using namespace gloam;
 
 namespace {
-
-std::unique_ptr<Mesh> fromObj(const std::string& text, FileError& error,
-                              std::int64_t limit = std::numeric_limits<std::int32_t>::max()) {
-    ObjNotes notes;
-    return meshFromObj(text, error, notes, limit);
-}
-
-std::string pobOfObj(const std::string& text) {
-    FileError error;
-    const auto mesh = fromObj(text, error);
-    return mesh ? formatPob(*mesh) : error.message();
-}
-
-double signedArea(const Mesh& m, const Triangle& t) {
-    const Vertex &a = m.verts[t[0]], &b = m.verts[t[1]], &c = m.verts[t[2]];
-    return ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2.0;
-}
-
-TEST(ObjToPob, QuadWithNegativeIndexAndMissingUvAcrossGroups) {
-    const std::string obj =
-        "# a quad in two objects\r\n"
-        "o first\nv 0 0 0\nv 2 0 0\nv 2 1 0\n"
-        "g second\r\nv 0 1 0\n"
-        "vt 0 0\nvt 1 0\nvt 1 1\n"
-        "f 1/1 2/2 -2/3 -1\n";
-    EXPECT_EQ(pobOfObj(obj),
-              "POBFILE\n#Number of Vertices, Number of Indices\n4 2\n"
-              "#Vertex Definitions, 1 per line, x,y,z\n0 0 0\n2 0 0\n2 1 0\n0 1 0\n"
-              "#Triangles, 1 per line, vertex num for point 1,2,3\n0 1 2\n0 2 3\n"
-              "#TCoords, tu, tv pairs, 3 per triangle\n0 0 1 0 1 1\n0 0 1 1 0 0\n");
-}
-
-TEST(ObjToPob, ConcavePolygonsAreCoveredOnceWithTheirWinding) {
-    // A comb with three teeth (two reflex corners), both ways round.
-    const float comb[][2] = {{0, 0}, {6, 0}, {6, 3}, {5, 3}, {4, 1},
-                             {3, 3}, {2, 1}, {1, 3}, {0, 3}};
-    for (const bool reversed : {false, true}) {
-        std::string obj, face = "f";
-        for (int i = 0; i < 9; ++i) {
-            const auto& p = comb[reversed ? 8 - i : i];
-            obj += "v " + std::to_string(p[0]) + " " + std::to_string(p[1]) + " 0\n";
-            face += " " + std::to_string(i + 1);
-        }
-        FileError error;
-        const auto mesh = fromObj(obj + face + "\n", error);
-        ASSERT_TRUE(mesh) << error.message();
-        ASSERT_EQ(mesh->triCount, 7);
-        double total = 0;
-        for (int k = 0; k < mesh->triCount; ++k) {
-            const double area = signedArea(*mesh, *mesh->tris[k]);
-            EXPECT_GT(reversed ? -area : area, 0) << "triangle " << k;
-            total += area;
-        }
-        EXPECT_DOUBLE_EQ(reversed ? -total : total, 14);
-    }
-}
-
-TEST(ObjToPob, FaultsSayWhereAndWhy) {
-    const struct {
-        const char* obj;
-        const char* message;
-        std::int64_t limit = std::numeric_limits<std::int32_t>::max();
-    } cases[] = {
-        {"v 0 0 0\nv 1 0 0\n\nf 1 2 3\nv 0 1 0\n", "4:7: vertex index 3 is outside 1..2"},
-        {"v 0 0 0\r\nv 1 0 0\rf 1 -3 2\n", "3:5: vertex index -3 is outside -2..-1"},
-        {"f 1 2 3\n", "1:3: vertex index 1: no vertex comes before this face"},
-        {"v 0 0 0\nvt 0 0\n  f  1/1 1/2 1\n", "3:10: texture coordinate index 2 is outside 1..1"},
-        {"\xEF\xBB\xBFv 0 1e39 0\n", "1:8: y is not a number in float range"},
-        {"vt 0.5 -1e40\n", "1:8: v is not a number in float range"},
-        {"v 0 0 0\n#\nv 1 0 0\nv 2 0 0\n", "4:1: more than 2 vertices", 2},
-        {"v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\nf 1 2 3\nf 3 2 1\nf 1 2 3 1\n",
-         "7:1: more than 3 triangles", 3},
-    };
-    for (const auto& c : cases) {
-        FileError error;
-        error.file = "m.obj";
-        EXPECT_FALSE(fromObj(c.obj, error, c.limit));
-        EXPECT_EQ(error.message(), std::string("m.obj:") + c.message) << c.obj;
-    }
-}
-
-TEST(PobToObj, EngineMeshesComeBackByteForByte) {
-    std::vector<std::unique_ptr<Mesh>> meshes;
-    meshes.push_back(loadPob(GLOAM_ASSET_DIR "/table.pob"));
-    meshes.push_back(makeBox(150, 150, 150));
-    meshes.push_back(makeGrid(7, 4, 0.1f));
-    meshes.push_back(makeQuad(3, 1.5f));
-    meshes.push_back(meshOf({blackAt(-0.0f, 1e-7f, 3e38f), blackAt(1, 2, 3)}));
-    for (const auto& mesh : meshes) {
-        ASSERT_TRUE(mesh);
-        std::string obj, reason;
-        ASSERT_TRUE(formatObj(*mesh, obj, reason)) << reason;
-        EXPECT_EQ(pobOfObj(obj), formatPob(*mesh)) << obj;
-    }
-    meshes[3]->verts[2].x = std::numeric_limits<float>::infinity();
-    std::string obj, reason;
-    EXPECT_FALSE(formatObj(*meshes[3], obj, reason));
-    EXPECT_EQ(reason, "vertex 2 is not finite, which OBJ cannot hold");
-}
 
 TEST(MeshEdit, ScalesThenPlacesThenFlips) {
     auto mesh = makeBox(2, 4, 6);
