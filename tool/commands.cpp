@@ -121,11 +121,19 @@ private:
     }
 
     void note(const std::string& file, const std::string& text) {
-        err << "gloam-pob: note: " << file << ": " << text << "\n";
+        err << "gloam-pob: note: " << place(file, text) << "\n";
     }
 
     void warn(const std::string& file, const std::string& text) {
-        err << "gloam-pob: warning: " << file << ": " << text << "\n";
+        err << "gloam-pob: warning: " << place(file, text) << "\n";
+    }
+
+    // A sentence that starts with a line number ("12: ...") reads as
+    // "file:12: ...", as errors do.
+    static std::string place(const std::string& file, const std::string& text) {
+        const std::size_t digits = text.find_first_not_of("0123456789");
+        const bool located = digits > 0 && digits != std::string::npos && text[digits] == ':';
+        return file + (located ? ":" : ": ") + text;
     }
 
     // Splits files from options; `valued` options take the next argument.

@@ -6,6 +6,7 @@
 
 #include "gloam/import/file_bytes.h"
 #include "gloam/import/obj.h"
+#include "gloam/import/polygon.h"
 #include "gloam/meshio/pob.h"
 
 namespace gloam {
@@ -37,17 +38,33 @@ bool loadObj(const std::string& path, Model& model, FileError& error) {
     std::unique_ptr<Mesh> mesh = meshFromObj(text.view(), error, notes);
     if (!mesh) return false;
     if (notes.cornersWithoutUV > 0) {
-        model.notes.push_back(count(notes.cornersWithoutUV, "face corner has", "face corners have") +
-                              " no texture coordinate; they get 0 0");
+        model.notes.push_back(
+            count(notes.cornersWithoutUV, "face corner has", "face corners have") +
+            " no texture coordinate; they get 0 0");
     }
     if (notes.shortFaces > 0) {
         model.notes.push_back(count(notes.shortFaces, "face", "faces") +
                               " with fewer than three corners left out");
     }
-    if (notes.largeConcave > 0) {
+    if (notes.flatPolygons > 0) {
+        model.notes.push_back(count(notes.flatPolygons, "face", "faces") +
+                              " of no area (corners on one line) left out");
+    }
+    for (const ObjNotes::Face& face : notes.uncovered) {
         model.warnings.push_back(
-            count(notes.largeConcave, "concave face has", "concave faces have") +
-            " too many corners to split carefully; split as fans, which may overlap");
+            std::to_string(face.line) + ": " +
+            (face.corners > std::int64_t(maxPolygonCorners)
+                 ? "a concave face of " + std::to_string(face.corners) +
+                       " corners, more than the " + std::to_string(maxPolygonCorners) +
+                       " that are split into triangles; left out"
+                 : "a face that crosses itself or winds round twice, which no triangles between "
+                   "its corners cover exactly; left out"));
+    }
+    if (notes.uncoveredPolygons > std::int64_t(notes.uncovered.size())) {
+        model.warnings.push_back(
+            count(notes.uncoveredPolygons - std::int64_t(notes.uncovered.size()), "more face",
+                  "more faces") +
+            " like that left out");
     }
     model.parts.push_back({baseName(path), std::move(mesh), {}, {}, {}, {}});
     return true;

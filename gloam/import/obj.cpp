@@ -1,5 +1,7 @@
 #include "gloam/import/obj.h"
 
+#include "gloam/import/polygon.h"
+
 #include <tiny_obj_loader.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include <cmath>
 #include <cstring>
 #include <istream>
-#include <numeric>
 #include <streambuf>
 #include <unordered_map>
 #include <vector>
@@ -57,17 +58,8 @@ struct Corner {
     std::int32_t texcoord;  // -1: none
 };
 
-struct Point2 {
-    double x, y;
-};
-
-double turn(Point2 a, Point2 b, Point2 c) {
-    return (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
-}
-
-// Clipping ears costs up to the cube of the corner count; beyond this a
-// concave polygon is split as a fan, which may overlap itself.
-constexpr std::size_t maxClippedCorners = 256;
+// How many faces left out a reader names by their line; the rest it counts.
+constexpr std::size_t namedFaces = 5;
 
 // Gathers what tinyobjloader reports, line by line. The first fault is kept
 // and everything after it ignored: the parser cannot be stopped.
@@ -81,7 +73,13 @@ struct Reader {
     Growing<Triangle> triangles;
     Growing<TriangleUV> uvs;
     std::vector<Corner> corners;
+    std::vector<Vec3> positions;
+    std::vector<Triangle> split;
+    PolygonSplitter splitter;
     std::int64_t vertexLines = 0, texcoordLines = 0, faceLines = 0;
+    // The first faces left out uncovered: which face statement, from 0,
+    // and its corner count.
+    std::vector<ObjNotes::Face> uncovered;
 
     bool failed = false;
     const char* keyword = "";
@@ -224,8 +222,30 @@ struct Reader {
             fail("f", line, -1, "more than " + std::to_string(maxCount) + " triangles");
             return;
         }
-        if (count > 3) ++notes.polygons;
-        triangulate();
+        if (count == 3) {
+            emit(corners[0], corners[1], corners[2]);
+            return;
+        }
+        ++notes.polygons;
+        positions.clear();
+        for (const Corner& c : corners) {
+            const Vertex& v = vertices[std::size_t(c.vertex)];
+            positions.push_back({v.x, v.y, v.z});
+        }
+        split.clear();
+        switch (splitter.split(positions, split)) {
+            case PolygonCover::Exact:
+                for (const Triangle& t : split) emit(corners[t[0]], corners[t[1]], corners[t[2]]);
+                break;
+            case PolygonCover::NoArea:
+                ++notes.flatPolygons;
+                break;
+            case PolygonCover::SelfCrossing:
+            case PolygonCover::TooManyCorners:
+                ++notes.uncoveredPolygons;
+                if (uncovered.size() < namedFaces) uncovered.push_back({line, count});
+                break;
+        }
     }
 
     void emit(const Corner& a, const Corner& b, const Corner& c) {
@@ -240,96 +260,6 @@ struct Reader {
         }
         uvs.push_back(uv);
     }
-
-    void fan(const std::vector<std::size_t>& order) {
-        for (std::size_t k = 1; k + 1 < order.size(); ++k) {
-            emit(corners[order[0]], corners[order[k]], corners[order[k + 1]]);
-        }
-    }
-
-    // Splits the face in `corners` into triangles wound as it is.
-    void triangulate() {
-        const std::size_t n = corners.size();
-        std::vector<std::size_t> order(n);
-        std::iota(order.begin(), order.end(), std::size_t{0});
-        if (n == 3) {
-            fan(order);
-            return;
-        }
-        // Newell's normal picks the plane to work in: the one across its
-        // largest component, with the other two axes in cyclic order so that
-        // a positive area means counter-clockwise seen along the normal.
-        double normal[3] = {0, 0, 0};
-        const auto at = [&](std::size_t k) {
-            const Vertex& v = vertices[std::size_t(corners[k].vertex)];
-            return std::array<float, 3>{v.x, v.y, v.z};
-        };
-        for (std::size_t k = 0; k < n; ++k) {
-            const auto a = at(k);
-            const auto b = at((k + 1) % n);
-            for (int i = 0; i < 3; ++i) {
-                const int j = (i + 1) % 3, l = (i + 2) % 3;
-                normal[i] += (double(a[j]) - b[j]) * (double(a[l]) + b[l]);
-            }
-        }
-        int axis = 0;
-        for (int i = 1; i < 3; ++i) {
-            if (std::fabs(normal[i]) > std::fabs(normal[axis])) axis = i;
-        }
-        const double sense = normal[axis] > 0 ? 1.0 : -1.0;
-        std::vector<Point2> flat(n);
-        for (std::size_t k = 0; k < n; ++k) {
-            flat[k] = {at(k)[(axis + 1) % 3], at(k)[(axis + 2) % 3]};
-        }
-        bool convex = true;
-        for (std::size_t k = 0; k < n && convex; ++k) {
-            convex = sense * turn(flat[(k + n - 1) % n], flat[k], flat[(k + 1) % n]) >= 0;
-        }
-        if (convex || normal[axis] == 0) {
-            fan(order);
-            return;
-        }
-        if (n > maxClippedCorners) {
-            ++notes.largeConcave;
-            fan(order);
-            return;
-        }
-        clipEars(order, flat, sense);
-    }
-
-    void clipEars(std::vector<std::size_t>& order, const std::vector<Point2>& flat, double sense) {
-        const auto inside = [&](Point2 p, Point2 a, Point2 b, Point2 c) {
-            return sense * turn(a, b, p) >= 0 && sense * turn(b, c, p) >= 0 &&
-                   sense * turn(c, a, p) >= 0;
-        };
-        std::size_t start = 1;
-        while (order.size() > 3) {
-            const std::size_t m = order.size();
-            bool clipped = false;
-            for (std::size_t tries = 0; tries < m && !clipped; ++tries) {
-                const std::size_t k = (start + tries) % m;
-                const std::size_t prev = order[(k + m - 1) % m], cur = order[k],
-                                  next = order[(k + 1) % m];
-                if (sense * turn(flat[prev], flat[cur], flat[next]) <= 0) continue;
-                bool empty = true;
-                for (std::size_t other : order) {
-                    if (other != prev && other != cur && other != next &&
-                        inside(flat[other], flat[prev], flat[cur], flat[next])) {
-                        empty = false;
-                        break;
-                    }
-                }
-                if (!empty) continue;
-                emit(corners[prev], corners[cur], corners[next]);
-                order.erase(order.begin() + std::ptrdiff_t(k));
-                start = k > 1 ? k - 1 : 1;
-                clipped = true;
-            }
-            // Only a polygon that crosses or folds onto itself has no ear.
-            if (!clipped) break;
-        }
-        fan(order);
-    }
 };
 
 struct Place {
@@ -337,15 +267,17 @@ struct Place {
     std::int64_t column = 0;
 };
 
-// Where the `ordinal`-th statement with `keyword` is, and the column of its
-// `argument`-th argument (the statement's own with -1), with lines split and statements recognised
-// as tinyobjloader does it (a line ends at LF, CRLF or a lone CR; a face line counts only with at
-// least one corner).
-Place locate(std::string_view text, std::string_view keyword, std::int64_t ordinal, int argument) {
-    Place place;
+// Calls `visit(line, start, text)` for each statement with `keyword` in turn,
+// with its line number, where it starts and the text of its line, until that
+// returns true. Lines are split and statements recognised as tinyobjloader
+// does it: a line ends at LF, CRLF or a lone CR, and a face line counts only
+// with at least one corner.
+template <class Visit>
+void findStatements(std::string_view text, std::string_view keyword, Visit visit) {
+    std::int64_t number = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        ++place.line;
+        ++number;
         std::size_t end = pos;
         while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
         std::size_t next = end;
@@ -359,21 +291,48 @@ Place locate(std::string_view text, std::string_view keyword, std::int64_t ordin
         if (start == std::string_view::npos || line.substr(start, keyword.size()) != keyword) {
             continue;
         }
-        std::size_t p = start + keyword.size();
+        const std::size_t p = start + keyword.size();
         if (p >= line.size() || (line[p] != ' ' && line[p] != '\t')) continue;
         if (keyword == "f" && line.find_first_not_of(" \t", p) == std::string_view::npos) continue;
-        if (ordinal-- > 0) continue;
-
-        for (int i = 0; argument >= 0; ++i) {
-            p = line.find_first_not_of(" \t", p);
-            if (p == std::string_view::npos) break;
-            if (i == argument) break;
-            p = line.find_first_of(" \t", p);
-        }
-        place.column = std::int64_t(argument < 0 || p == std::string_view::npos ? start : p) + 1;
-        return place;
+        if (visit(number, start, line)) return;
     }
-    return {};
+}
+
+// Where the `ordinal`-th statement with `keyword` is, and the column of its
+// `argument`-th argument (the statement's own with -1).
+Place locate(std::string_view text, std::string_view keyword, std::int64_t ordinal, int argument) {
+    Place place;
+    findStatements(
+        text, keyword, [&](std::int64_t number, std::size_t start, std::string_view line) {
+            if (ordinal-- > 0) return false;
+            std::size_t p = start + keyword.size();
+            for (int i = 0; argument >= 0; ++i) {
+                p = line.find_first_not_of(" \t", p);
+                if (p == std::string_view::npos) break;
+                if (i == argument) break;
+                p = line.find_first_of(" \t", p);
+            }
+            place.line = number;
+            place.column =
+                std::int64_t(argument < 0 || p == std::string_view::npos ? start : p) + 1;
+            return true;
+        });
+    return place;
+}
+
+// The lines of the face statements numbered, from 0, in `ordinals` (in
+// increasing order).
+std::vector<std::int64_t> faceLines(std::string_view text,
+                                    const std::vector<std::int64_t>& ordinals) {
+    std::vector<std::int64_t> lines;
+    std::int64_t ordinal = 0;
+    findStatements(text, "f", [&](std::int64_t number, std::size_t, std::string_view) {
+        if (lines.size() < ordinals.size() && ordinals[lines.size()] == ordinal)
+            lines.push_back(number);
+        ++ordinal;
+        return lines.size() == ordinals.size();
+    });
+    return lines;
 }
 
 }  // namespace
@@ -411,6 +370,13 @@ std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNo
             place.column + (place.line == 1 ? std::int64_t(text.size() - body.size()) : 0);
         error.reason = reader.reason;
         return nullptr;
+    }
+    if (!reader.uncovered.empty()) {
+        std::vector<std::int64_t> ordinals;
+        for (const ObjNotes::Face& face : reader.uncovered) ordinals.push_back(face.line);
+        const std::vector<std::int64_t> lines = faceLines(body, ordinals);
+        notes.uncovered = reader.uncovered;
+        for (std::size_t k = 0; k < lines.size(); ++k) notes.uncovered[k].line = lines[k];
     }
     const std::size_t vertexCount = reader.vertices.size();
     const std::size_t triangleCount = reader.triangles.size();

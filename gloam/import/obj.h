@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "gloam/geometry/mesh.h"
 #include "gloam/platform/files.h"
@@ -15,17 +16,27 @@ namespace gloam {
 struct ObjNotes {
     std::int64_t cornersWithoutUV = 0;  // they get (0, 0)
     std::int64_t shortFaces = 0;        // fewer than three corners: left out
-    std::int64_t polygons = 0;          // faces of four or more corners, triangulated
-    std::int64_t largeConcave = 0;      // too many corners to clip ears: split as fans
+    std::int64_t polygons = 0;          // faces of four or more corners, split into triangles
+    std::int64_t flatPolygons = 0;      // polygons of no area (corners on one line): left out
+    // Polygons that cross themselves, or concave ones of more corners than
+    // the splitter takes, which no triangles cover exactly: left out. The
+    // first few of them by their line, from 1, and corner count.
+    std::int64_t uncoveredPolygons = 0;
+    struct Face {
+        std::int64_t line = 0;
+        std::int64_t corners = 0;
+    };
+    std::vector<Face> uncovered;
 };
 
 // Reads Wavefront OBJ text into one mesh: every `v` becomes a vertex, in file
 // order, and every face becomes triangles with the texture coordinates of its
 // corners; objects, groups, materials, normals, lines and points are merged
 // away or left out. Indices count from 1, or back from the latest entry when
-// negative. A polygon keeps its winding: a convex one is split as a fan from
-// its first corner (a quad 0 1 2 3 into 0 1 2 and 0 2 3), a concave one by
-// clipping ears.
+// negative. Polygons become triangles that cover them exactly with their
+// winding (PolygonSplitter: a convex one as a fan from its first corner, a
+// quad 0 1 2 3 as 0 1 2 and 0 2 3); one that no triangles cover so is left
+// out and counted in `notes`.
 //
 // Null, with the line and column of the fault and the reason in `error`,
 // for an index outside what comes before it, a number beyond float range,

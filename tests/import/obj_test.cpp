@@ -73,6 +73,22 @@ TEST(ObjToPob, ConcavePolygonsAreCoveredOnceWithTheirWinding) {
     }
 }
 
+TEST(ObjToPob, PolygonsNoTrianglesCoverAreLeftOutAndNamed) {
+    // Two bow ties, one polygon of no area, and a triangle.
+    const std::string obj =
+        "v 0 0 0\nv 2 2 0\nv 2 0 0\nv 0 2 0\n#\nf 1 2 3 4\nf 1 3 2\nf 1 2 4 3\nf 1 1 2 2\n";
+    FileError error;
+    ObjNotes notes;
+    const auto mesh = meshFromObj(obj, error, notes);
+    ASSERT_TRUE(mesh) << error.message();
+    EXPECT_EQ(mesh->triCount, 1);
+    EXPECT_EQ(notes.flatPolygons, 1);
+    EXPECT_EQ(notes.uncoveredPolygons, 2);
+    ASSERT_EQ(notes.uncovered.size(), 2u);
+    EXPECT_EQ(notes.uncovered[0].line, 6);
+    EXPECT_EQ(notes.uncovered[1].line, 8);
+}
+
 TEST(ObjToPob, FaultsSayWhereAndWhy) {
     const struct {
         const char* obj;
