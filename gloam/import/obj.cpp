@@ -335,10 +335,127 @@ std::vector<std::int64_t> faceLines(std::string_view text,
     return lines;
 }
 
+// The line and column, from 1, of the byte at `offset`, lines ending at LF,
+// CRLF or a lone CR.
+Place placeOf(std::string_view text, std::size_t offset) {
+    Place place{1, 1};
+    for (std::size_t i = 0; i < offset; ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+            ++place.line;
+            place.column = 1;
+        } else {
+            ++place.column;
+        }
+    }
+    return place;
+}
+
+void appendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xC0 | code >> 6);
+        out += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += char(0xE0 | code >> 12);
+        out += char(0x80 | (code >> 6 & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    } else {
+        out += char(0xF0 | code >> 18);
+        out += char(0x80 | (code >> 12 & 0x3F));
+        out += char(0x80 | (code >> 6 & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    }
+}
+
+// Text in UTF-16 or UTF-32, which Windows tools write with a byte-order mark,
+// decoded into UTF-8 in `utf8`, with `text` then naming that. False, with
+// where and why, for such text that does not decode, and for text with NUL
+// bytes, which no text format holds: UTF-16 or UTF-32 without its mark, or
+// no text at all.
+bool readableText(std::string_view& text, std::string& utf8, FileError& error) {
+    const auto startsWith = [&](std::string_view mark) {
+        return text.substr(0, mark.size()) == mark;
+    };
+    int unit = 0;
+    bool bigEndian = false;
+    if (startsWith(std::string_view("\xFF\xFE\0\0", 4))) {
+        unit = 4;
+    } else if (startsWith(std::string_view("\0\0\xFE\xFF", 4))) {
+        unit = 4, bigEndian = true;
+    } else if (startsWith("\xFF\xFE")) {
+        unit = 2;
+    } else if (startsWith("\xFE\xFF")) {
+        unit = 2, bigEndian = true;
+    }
+    const std::string name = unit == 0 ? ""
+                                       : std::string(unit == 2 ? "UTF-16" : "UTF-32") +
+                                             (bigEndian ? " (big-endian)" : " (little-endian)");
+    if (unit > 0) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+        const auto at = [&](std::size_t i) -> std::uint32_t {
+            std::uint32_t value = 0;
+            for (int k = 0; k < unit; ++k) {
+                value |= std::uint32_t(bytes[i + std::size_t(bigEndian ? unit - 1 - k : k)])
+                         << (8 * k);
+            }
+            return value;
+        };
+        utf8.clear();
+        utf8.reserve(text.size() / std::size_t(unit));
+        std::size_t i = std::size_t(unit);
+        for (; i + std::size_t(unit) <= text.size(); i += std::size_t(unit)) {
+            std::uint32_t code = at(i);
+            if (unit == 2 && code >= 0xD800 && code < 0xDC00 && i + 4 <= text.size() &&
+                at(i + 2) >= 0xDC00 && at(i + 2) < 0xE000) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (at(i + 2) - 0xDC00);
+                i += 2;
+            } else if ((code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) {
+                break;
+            }
+            appendUtf8(utf8, code);
+        }
+        if (i != text.size()) {
+            const Place place = placeOf(utf8, utf8.size());
+            error.line = place.line;
+            error.column = place.column;
+            error.reason = "the text is marked as " + name + " but does not decode as such here";
+            return false;
+        }
+        text = utf8;
+    }
+    const void* nul = std::memchr(text.data(), 0, text.size());
+    if (nul) {
+        const std::size_t offset = std::size_t(static_cast<const char*>(nul) - text.data());
+        const Place place = placeOf(text, offset);
+        error.line = place.line;
+        error.column = place.column;
+        if (unit > 0) {
+            error.reason = "a NUL character, which is no text";
+            return false;
+        }
+        // Which bytes of the first character are NUL says what the text is.
+        const auto zero = [&](std::size_t k) { return k < text.size() && text[k] == '\0'; };
+        const char* guess = zero(1) && zero(2) && zero(3) && !zero(0)   ? "UTF-32 (little-endian)"
+                            : zero(0) && zero(1) && zero(2) && !zero(3) ? "UTF-32 (big-endian)"
+                            : zero(1) && !zero(0)                       ? "UTF-16 (little-endian)"
+                            : zero(0) && !zero(1)                       ? "UTF-16 (big-endian)"
+                                                                        : nullptr;
+        error.reason = guess ? std::string("a NUL byte: this looks like ") + guess +
+                                   " text without a byte-order mark, which is not read; save it "
+                                   "as UTF-8"
+                             : "a NUL byte, which no text holds: this is not a text file";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNotes& notes,
                                   std::int64_t maxCount) {
+    std::string decoded;
+    if (!readableText(text, decoded, error)) return nullptr;
     // tinyobjloader would take a byte-order mark for part of the first
     // statement, and drop that statement.
     std::string_view body = text;

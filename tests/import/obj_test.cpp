@@ -113,6 +113,28 @@ TEST(ObjToPob, FaultsSayWhereAndWhy) {
     }
 }
 
+// ASCII text in UTF-16 or UTF-32, with or without the byte-order mark.
+std::string wide(const std::string& text, int unit, bool bigEndian, bool marked) {
+    std::string out;
+    for (const char32_t c : (marked ? U"\uFEFF" : U"") + std::u32string(text.begin(), text.end())) {
+        for (int k = 0; k < unit; ++k) {
+            out += char(c >> (8 * (bigEndian ? unit - 1 - k : k)) & 0xFF);
+        }
+    }
+    return out;
+}
+
+TEST(ObjToPob, WideTextIsReadByItsMarkAndRefusedWithoutIt) {
+    const std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+    EXPECT_EQ(pobOfObj(wide(obj, 2, false, true)), pobOfObj(obj));
+    EXPECT_EQ(pobOfObj(wide(obj, 4, true, true)), pobOfObj(obj));
+    EXPECT_EQ(pobOfObj(wide(obj, 2, false, false)),
+              "1:2: a NUL byte: this looks like UTF-16 (little-endian) text without a "
+              "byte-order mark, which is not read; save it as UTF-8");
+    EXPECT_EQ(pobOfObj(wide(obj, 2, true, true) + "x"),
+              "5:1: the text is marked as UTF-16 (big-endian) but does not decode as such here");
+}
+
 TEST(PobToObj, EngineMeshesComeBackByteForByte) {
     std::vector<std::unique_ptr<Mesh>> meshes;
     meshes.push_back(loadPob(GLOAM_ASSET_DIR "/table.pob"));
