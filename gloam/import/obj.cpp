@@ -1,5 +1,6 @@
 #include "gloam/import/obj.h"
 
+#include "gloam/import/obj_text.h"
 #include "gloam/import/polygon.h"
 
 #include <tiny_obj_loader.h>
@@ -96,27 +97,15 @@ struct Reader {
         reason = std::move(why);
     }
 
-    // Room for what the text seems to hold, counted roughly: growing the
-    // arrays of a large mesh step by step costs more than this look.
-    void reserveFor(std::string_view text) {
-        std::size_t v = 0, vt = 0, f = 0;
-        for (std::size_t p = 0; p < text.size();) {
-            while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
-            if (p + 2 < text.size()) {
-                const char a = text[p], b = text[p + 1];
-                v += a == 'v' && (b == ' ' || b == '\t');
-                vt += a == 'v' && b == 't';
-                f += a == 'f' && (b == ' ' || b == '\t');
-            }
-            const void* end = std::memchr(text.data() + p, '\n', text.size() - p);
-            p = end ? std::size_t(static_cast<const char*>(end) - text.data()) + 1 : text.size();
-        }
-        // No more than the limit: a text past it is refused anyway.
+    // Room for what the survey counted: growing the arrays of a large mesh
+    // step by step costs more than counting. No more than the limit: a text
+    // past it is refused anyway.
+    void reserve(const ObjSurvey& survey) {
         const auto limit = std::size_t(maxCount) + 1;
-        vertices.reserve(std::min(v, limit));
-        texcoords.reserve(2 * std::min(vt, limit));
-        triangles.reserve(std::min(f, limit));
-        uvs.reserve(std::min(f, limit));
+        vertices.reserve(std::min(survey.vertices, limit));
+        texcoords.reserve(2 * std::min(survey.texcoords, limit));
+        triangles.reserve(std::min(survey.faces, limit));
+        uvs.reserve(std::min(survey.faces, limit));
     }
 
     std::int64_t vertexCount() const { return std::int64_t(vertices.size()); }
@@ -262,30 +251,20 @@ struct Reader {
     }
 };
 
-struct Place {
-    std::int64_t line = 0;
-    std::int64_t column = 0;
-};
-
-// Calls `visit(line, start, text)` for each statement with `keyword` in turn,
-// with its line number, where it starts and the text of its line, until that
+// Calls `visit(start, line)` for each statement with `keyword` in turn,
+// with the offset where its line starts and the text of the line, until it
 // returns true. Lines are split and statements recognised as tinyobjloader
 // does it: a line ends at LF, CRLF or a lone CR, and a face line counts only
 // with at least one corner.
 template <class Visit>
 void findStatements(std::string_view text, std::string_view keyword, Visit visit) {
-    std::int64_t number = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        ++number;
         std::size_t end = pos;
         while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-        std::size_t next = end;
-        if (next < text.size())
-            next += text[next] == '\r' && text.substr(next, 2) == "\r\n" ? 2 : 1;
-        std::string_view line = text.substr(pos, end - pos);
-        line = line.substr(0, line.find('\0'));  // the parser reads it as a C string
-        pos = next;
+        const std::string_view line = text.substr(pos, end - pos);
+        const std::size_t lineStart = pos;
+        pos = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
 
         const std::size_t start = line.find_first_not_of(" \t");
         if (start == std::string_view::npos || line.substr(start, keyword.size()) != keyword) {
@@ -294,160 +273,44 @@ void findStatements(std::string_view text, std::string_view keyword, Visit visit
         const std::size_t p = start + keyword.size();
         if (p >= line.size() || (line[p] != ' ' && line[p] != '\t')) continue;
         if (keyword == "f" && line.find_first_not_of(" \t", p) == std::string_view::npos) continue;
-        if (visit(number, start, line)) return;
+        if (visit(lineStart, line)) return;
     }
 }
 
-// Where the `ordinal`-th statement with `keyword` is, and the column of its
-// `argument`-th argument (the statement's own with -1).
-Place locate(std::string_view text, std::string_view keyword, std::int64_t ordinal, int argument) {
-    Place place;
-    findStatements(
-        text, keyword, [&](std::int64_t number, std::size_t start, std::string_view line) {
-            if (ordinal-- > 0) return false;
-            std::size_t p = start + keyword.size();
-            for (int i = 0; argument >= 0; ++i) {
-                p = line.find_first_not_of(" \t", p);
-                if (p == std::string_view::npos) break;
-                if (i == argument) break;
-                p = line.find_first_of(" \t", p);
-            }
-            place.line = number;
-            place.column =
-                std::int64_t(argument < 0 || p == std::string_view::npos ? start : p) + 1;
-            return true;
-        });
-    return place;
-}
-
-// The lines of the face statements numbered, from 0, in `ordinals` (in
-// increasing order).
-std::vector<std::int64_t> faceLines(std::string_view text,
-                                    const std::vector<std::int64_t>& ordinals) {
-    std::vector<std::int64_t> lines;
-    std::int64_t ordinal = 0;
-    findStatements(text, "f", [&](std::int64_t number, std::size_t, std::string_view) {
-        if (lines.size() < ordinals.size() && ordinals[lines.size()] == ordinal)
-            lines.push_back(number);
-        ++ordinal;
-        return lines.size() == ordinals.size();
+// Where the `ordinal`-th statement with `keyword` is, as an offset into the
+// text: its `argument`-th argument, from 0, or the statement with -1.
+std::size_t locate(std::string_view text, std::string_view keyword, std::int64_t ordinal,
+                   int argument) {
+    std::size_t offset = 0;
+    findStatements(text, keyword, [&](std::size_t lineStart, std::string_view line) {
+        if (ordinal-- > 0) return false;
+        const std::size_t start = line.find_first_not_of(" \t");
+        std::size_t p = start + keyword.size();
+        for (int i = 0; argument >= 0; ++i) {
+            p = line.find_first_not_of(" \t", p);
+            if (p == std::string_view::npos || i == argument) break;
+            p = line.find_first_of(" \t", p);
+        }
+        offset = lineStart + (argument < 0 || p == std::string_view::npos ? start : p);
+        return true;
     });
-    return lines;
+    return offset;
 }
 
-// The line and column, from 1, of the byte at `offset`, lines ending at LF,
-// CRLF or a lone CR.
-Place placeOf(std::string_view text, std::size_t offset) {
-    Place place{1, 1};
-    for (std::size_t i = 0; i < offset; ++i) {
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
-            ++place.line;
-            place.column = 1;
-        } else {
-            ++place.column;
+// Where the face statements numbered, from 0, in `ordinals` (in increasing
+// order) are, as offsets into the text.
+std::vector<std::size_t> faceOffsets(std::string_view text,
+                                     const std::vector<std::int64_t>& ordinals) {
+    std::vector<std::size_t> offsets;
+    std::int64_t ordinal = 0;
+    findStatements(text, "f", [&](std::size_t lineStart, std::string_view line) {
+        if (offsets.size() < ordinals.size() && ordinals[offsets.size()] == ordinal) {
+            offsets.push_back(lineStart + line.find_first_not_of(" \t"));
         }
-    }
-    return place;
-}
-
-void appendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | code >> 6);
-        out += char(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | code >> 12);
-        out += char(0x80 | (code >> 6 & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | code >> 18);
-        out += char(0x80 | (code >> 12 & 0x3F));
-        out += char(0x80 | (code >> 6 & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
-}
-
-// Text in UTF-16 or UTF-32, which Windows tools write with a byte-order mark,
-// decoded into UTF-8 in `utf8`, with `text` then naming that. False, with
-// where and why, for such text that does not decode, and for text with NUL
-// bytes, which no text format holds: UTF-16 or UTF-32 without its mark, or
-// no text at all.
-bool readableText(std::string_view& text, std::string& utf8, FileError& error) {
-    const auto startsWith = [&](std::string_view mark) {
-        return text.substr(0, mark.size()) == mark;
-    };
-    int unit = 0;
-    bool bigEndian = false;
-    if (startsWith(std::string_view("\xFF\xFE\0\0", 4))) {
-        unit = 4;
-    } else if (startsWith(std::string_view("\0\0\xFE\xFF", 4))) {
-        unit = 4, bigEndian = true;
-    } else if (startsWith("\xFF\xFE")) {
-        unit = 2;
-    } else if (startsWith("\xFE\xFF")) {
-        unit = 2, bigEndian = true;
-    }
-    const std::string name = unit == 0 ? ""
-                                       : std::string(unit == 2 ? "UTF-16" : "UTF-32") +
-                                             (bigEndian ? " (big-endian)" : " (little-endian)");
-    if (unit > 0) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-        const auto at = [&](std::size_t i) -> std::uint32_t {
-            std::uint32_t value = 0;
-            for (int k = 0; k < unit; ++k) {
-                value |= std::uint32_t(bytes[i + std::size_t(bigEndian ? unit - 1 - k : k)])
-                         << (8 * k);
-            }
-            return value;
-        };
-        utf8.clear();
-        utf8.reserve(text.size() / std::size_t(unit));
-        std::size_t i = std::size_t(unit);
-        for (; i + std::size_t(unit) <= text.size(); i += std::size_t(unit)) {
-            std::uint32_t code = at(i);
-            if (unit == 2 && code >= 0xD800 && code < 0xDC00 && i + 4 <= text.size() &&
-                at(i + 2) >= 0xDC00 && at(i + 2) < 0xE000) {
-                code = 0x10000 + ((code - 0xD800) << 10) + (at(i + 2) - 0xDC00);
-                i += 2;
-            } else if ((code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) {
-                break;
-            }
-            appendUtf8(utf8, code);
-        }
-        if (i != text.size()) {
-            const Place place = placeOf(utf8, utf8.size());
-            error.line = place.line;
-            error.column = place.column;
-            error.reason = "the text is marked as " + name + " but does not decode as such here";
-            return false;
-        }
-        text = utf8;
-    }
-    const void* nul = std::memchr(text.data(), 0, text.size());
-    if (nul) {
-        const std::size_t offset = std::size_t(static_cast<const char*>(nul) - text.data());
-        const Place place = placeOf(text, offset);
-        error.line = place.line;
-        error.column = place.column;
-        if (unit > 0) {
-            error.reason = "a NUL character, which is no text";
-            return false;
-        }
-        // Which bytes of the first character are NUL says what the text is.
-        const auto zero = [&](std::size_t k) { return k < text.size() && text[k] == '\0'; };
-        const char* guess = zero(1) && zero(2) && zero(3) && !zero(0)   ? "UTF-32 (little-endian)"
-                            : zero(0) && zero(1) && zero(2) && !zero(3) ? "UTF-32 (big-endian)"
-                            : zero(1) && !zero(0)                       ? "UTF-16 (little-endian)"
-                            : zero(0) && !zero(1)                       ? "UTF-16 (big-endian)"
-                                                                        : nullptr;
-        error.reason = guess ? std::string("a NUL byte: this looks like ") + guess +
-                                   " text without a byte-order mark, which is not read; save it "
-                                   "as UTF-8"
-                             : "a NUL byte, which no text holds: this is not a text file";
-        return false;
-    }
-    return true;
+        ++ordinal;
+        return offsets.size() == ordinals.size();
+    });
+    return offsets;
 }
 
 }  // namespace
@@ -458,12 +321,39 @@ std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNo
     if (!readableText(text, decoded, error)) return nullptr;
     // tinyobjloader would take a byte-order mark for part of the first
     // statement, and drop that statement.
-    std::string_view body = text;
-    const std::string_view byteOrderMark = "\xEF\xBB\xBF";
-    if (body.substr(0, 3) == byteOrderMark) body.remove_prefix(3);
+    const std::size_t skipped = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    const std::string_view body = text.substr(skipped);
+    const auto fail = [&](std::size_t offset, std::string reason) {
+        const TextPlace place = placesOf(text, {skipped + offset}).at(0);
+        error.line = place.line;
+        error.column = place.column;
+        error.reason = std::move(reason);
+        return nullptr;
+    };
+
+    ObjSurvey survey;
+    surveyObj(body, survey);
+    // The parser reads a comment after a statement, or a line joined to the
+    // next, as part of the statement: it gets a copy with those blanked.
+    std::string blanked;
+    std::string_view parsed = body;
+    if (!survey.hidden.empty()) {
+        blanked.assign(body);
+        for (const auto& [first, last] : survey.hidden) {
+            std::fill(blanked.begin() + std::ptrdiff_t(first),
+                      blanked.begin() + std::ptrdiff_t(last), ' ');
+        }
+        parsed = blanked;
+    }
+    // Statements before a word the survey refused may hold a fault of their
+    // own, which comes first.
+    if (!survey.fault.empty()) {
+        const std::size_t lineStart = parsed.find_last_of("\r\n", survey.faultOffset);
+        parsed = parsed.substr(0, lineStart == std::string_view::npos ? 0 : lineStart + 1);
+    }
 
     Reader reader(maxCount, notes);
-    reader.reserveFor(body);
+    reader.reserve(survey);
     tinyobj::callback_t callbacks;
     callbacks.vertex_cb = [](void* r, double x, double y, double z, double) {
         static_cast<Reader*>(r)->addVertex(x, y, z);
@@ -474,26 +364,24 @@ std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNo
     callbacks.index_cb = [](void* r, tinyobj::index_t* indices, int count) {
         static_cast<Reader*>(r)->addFace(indices, count);
     };
-    MemoryBuffer buffer(body);
+    MemoryBuffer buffer(parsed);
     std::istream in(&buffer);
     std::string warnings, errors;
     // Without a material reader it opens no other file.
     tinyobj::LoadObjWithCallback(in, callbacks, &reader, nullptr, &warnings, &errors);
 
     if (reader.failed) {
-        const Place place = locate(body, reader.keyword, reader.ordinal, reader.argument);
-        error.line = place.line;
-        error.column =
-            place.column + (place.line == 1 ? std::int64_t(text.size() - body.size()) : 0);
-        error.reason = reader.reason;
-        return nullptr;
+        return fail(locate(parsed, reader.keyword, reader.ordinal, reader.argument), reader.reason);
     }
+    if (!survey.fault.empty()) return fail(survey.faultOffset, survey.fault);
     if (!reader.uncovered.empty()) {
         std::vector<std::int64_t> ordinals;
         for (const ObjNotes::Face& face : reader.uncovered) ordinals.push_back(face.line);
-        const std::vector<std::int64_t> lines = faceLines(body, ordinals);
+        std::vector<std::size_t> offsets = faceOffsets(parsed, ordinals);
+        for (std::size_t& offset : offsets) offset += skipped;
+        const std::vector<TextPlace> places = placesOf(text, offsets);
         notes.uncovered = reader.uncovered;
-        for (std::size_t k = 0; k < lines.size(); ++k) notes.uncovered[k].line = lines[k];
+        for (std::size_t k = 0; k < places.size(); ++k) notes.uncovered[k].line = places[k].line;
     }
     const std::size_t vertexCount = reader.vertices.size();
     const std::size_t triangleCount = reader.triangles.size();

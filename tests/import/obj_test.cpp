@@ -89,10 +89,13 @@ TEST(ObjToPob, PolygonsNoTrianglesCoverAreLeftOutAndNamed) {
     EXPECT_EQ(notes.uncovered[1].line, 8);
 }
 
-TEST(ObjToPob, FaultsSayWhereAndWhy) {
+// Three vertices and a face line after them.
+#define ON3 "v 0 0 0\nv 1 0 0\nv 0 1 0\n"
+
+TEST(ObjToPob, NumbersIndicesCommentsAndJoinsAreReadOrRefusedSayingWhere) {
     const struct {
         const char* obj;
-        const char* message;
+        const char* outcome;  // where and why, or the counts read
         std::int64_t limit = std::numeric_limits<std::int32_t>::max();
     } cases[] = {
         {"v 0 0 0\nv 1 0 0\n\nf 1 2 3\nv 0 1 0\n", "4:7: vertex index 3 is outside 1..2"},
@@ -101,15 +104,36 @@ TEST(ObjToPob, FaultsSayWhereAndWhy) {
         {"v 0 0 0\nvt 0 0\n  f  1/1 1/2 1\n", "3:10: texture coordinate index 2 is outside 1..1"},
         {"\xEF\xBB\xBFv 0 1e39 0\n", "1:8: y is not a number in float range"},
         {"vt 0.5 -1e40\n", "1:8: v is not a number in float range"},
+        {"v 1e99999999999 0 0\n", "1:3: x is not a number in float range"},
         {"v 0 0 0\n#\nv 1 0 0\nv 2 0 0\n", "4:1: more than 2 vertices", 2},
-        {"v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\nf 1 2 3\nf 3 2 1\nf 1 2 3 1\n",
-         "7:1: more than 3 triangles", 3},
+        {ON3 "f 1 2 3\nf 1 2 3\nf 3 2 1\nf 1 2 3 1\n", "7:1: more than 3 triangles", 3},
+        // What is not a number is not read as one.
+        {"v nan 0 0\n", "1:3: expected a number for x, found 'nan'"},
+        {"v 0 -inf 0\n", "1:5: expected a number for y, found '-inf'"},
+        {"vt abc\n", "1:4: expected a number for u, found 'abc'"},
+        {"vt 0,5 1\n", "1:5: unexpected ',' in the number for u"},
+        {"v 0 0 3.1+e2\n", "1:10: unexpected '+' in the number for z"},
+        {"v 0 0 1-2\n", "1:8: unexpected '-' in the number for z"},
+        {"v 0 0\n", "1:6: expected z, found the end of the line"},
+        {ON3 "f 1 2.9 3\n", "4:6: unexpected '.' after the vertex index"},
+        {ON3 "f 1 3x 2\n", "4:6: unexpected 'x' after the vertex index"},
+        // An index past 32 bits is named as written, not wrapped round.
+        {ON3 "f 1 2 4294967299\n", "4:7: vertex index 4294967299 is outside 1..3"},
+        {ON3 "f 1 2 -099999999999\n", "4:7: vertex index -099999999999 is outside -3..-1"},
+        // A comment ends any line; a backslash joins the next one.
+        {ON3 "f 1 2 3 # the first\nf 3#\n", "5:4: unexpected '#' after the vertex index"},
+        {ON3 "f 1 2 \\\n  3 # joined\n", "3 vertices, 1 triangle"},
+        {ON3 "f 1 \\ \r\n 2 4\n", "5:4: vertex index 4 is outside 1..3"},
     };
     for (const auto& c : cases) {
         FileError error;
         error.file = "m.obj";
-        EXPECT_FALSE(fromObj(c.obj, error, c.limit));
-        EXPECT_EQ(error.message(), std::string("m.obj:") + c.message) << c.obj;
+        const auto mesh = fromObj(c.obj, error, c.limit);
+        EXPECT_EQ(mesh ? std::to_string(mesh->vertCount) + " vertices, " +
+                             std::to_string(mesh->triCount) + " triangle"
+                       : error.message(),
+                  mesh ? c.outcome : std::string("m.obj:") + c.outcome)
+            << c.obj;
     }
 }
 
