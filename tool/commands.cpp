@@ -246,6 +246,11 @@ private:
         if (!loadModel(file, model, error)) return nullptr;
         for (const std::string& text : model.notes) note(file, text);
         for (const std::string& text : model.warnings) warn(file, text);
+        if (model.parts.size() > 1) {
+            warn(file, "has " + std::to_string(model.parts.size()) +
+                           " parts, one per material; only the first, '" + model.parts[0].name +
+                           "', is converted");
+        }
         return std::move(model.parts.at(0).mesh);
     }
 

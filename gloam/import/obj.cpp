@@ -81,6 +81,13 @@ struct Reader {
     // The first faces left out uncovered: which face statement, from 0,
     // and its corner count.
     std::vector<ObjNotes::Face> uncovered;
+    // The materials `usemtl` names, in the order of their first use, the
+    // first standing for faces before any; the one in use; and where the
+    // triangles change material: runs from a first triangle on.
+    std::vector<std::string> materials{""};
+    std::unordered_map<std::string, std::int32_t> materialIndex{{"", 0}};
+    std::int32_t material = 0;
+    std::vector<std::pair<std::size_t, std::int32_t>> runs;
 
     bool failed = false;
     const char* keyword = "";
@@ -237,7 +244,20 @@ struct Reader {
         }
     }
 
+    void useMaterial(std::string_view name) {
+        const std::size_t first = name.find_first_not_of(" \t");
+        name = first == std::string_view::npos ? "" : name.substr(first);
+        name = name.substr(0, name.find_last_not_of(" \t\r") + 1);
+        const auto [known, added] =
+            materialIndex.try_emplace(std::string(name), std::int32_t(materials.size()));
+        if (added) materials.emplace_back(name);
+        material = known->second;
+    }
+
     void emit(const Corner& a, const Corner& b, const Corner& c) {
+        if (runs.empty() || runs.back().second != material) {
+            runs.push_back({triangles.size(), material});
+        }
         triangles.push_back({a.vertex, b.vertex, c.vertex});
         TriangleUV uv;
         const Corner* abc[3] = {&a, &b, &c};
@@ -315,10 +335,14 @@ std::vector<std::size_t> faceOffsets(std::string_view text,
 
 }  // namespace
 
-std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNotes& notes,
-                                  std::int64_t maxCount) {
+namespace {
+
+// Reads the text into `reader`; false, with where and why, when it holds a
+// fault. Fills in `libraries` and the lines of the faces left out.
+bool parse(std::string_view text, Reader& reader, std::vector<std::string>& libraries,
+           FileError& error) {
     std::string decoded;
-    if (!readableText(text, decoded, error)) return nullptr;
+    if (!readableText(text, decoded, error)) return false;
     // tinyobjloader would take a byte-order mark for part of the first
     // statement, and drop that statement.
     const std::size_t skipped = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
@@ -328,7 +352,7 @@ std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNo
         error.line = place.line;
         error.column = place.column;
         error.reason = std::move(reason);
-        return nullptr;
+        return false;
     };
 
     ObjSurvey survey;
@@ -352,7 +376,7 @@ std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNo
         parsed = parsed.substr(0, lineStart == std::string_view::npos ? 0 : lineStart + 1);
     }
 
-    Reader reader(maxCount, notes);
+    libraries = std::move(survey.libraries);
     reader.reserve(survey);
     tinyobj::callback_t callbacks;
     callbacks.vertex_cb = [](void* r, double x, double y, double z, double) {
@@ -363,6 +387,9 @@ std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNo
     };
     callbacks.index_cb = [](void* r, tinyobj::index_t* indices, int count) {
         static_cast<Reader*>(r)->addFace(indices, count);
+    };
+    callbacks.usemtl_cb = [](void* r, const char* name, int) {
+        static_cast<Reader*>(r)->useMaterial(name);
     };
     MemoryBuffer buffer(parsed);
     std::istream in(&buffer);
@@ -380,14 +407,106 @@ std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNo
         std::vector<std::size_t> offsets = faceOffsets(parsed, ordinals);
         for (std::size_t& offset : offsets) offset += skipped;
         const std::vector<TextPlace> places = placesOf(text, offsets);
-        notes.uncovered = reader.uncovered;
-        for (std::size_t k = 0; k < places.size(); ++k) notes.uncovered[k].line = places[k].line;
+        reader.notes.uncovered = reader.uncovered;
+        for (std::size_t k = 0; k < places.size(); ++k) {
+            reader.notes.uncovered[k].line = places[k].line;
+        }
     }
+    return true;
+}
+
+std::unique_ptr<Mesh> wholeMesh(Reader& reader) {
     const std::size_t vertexCount = reader.vertices.size();
     const std::size_t triangleCount = reader.triangles.size();
     return std::make_unique<Mesh>(std::int32_t(vertexCount), reader.vertices.release(),
                                   std::int32_t(triangleCount), reader.triangles.release(),
                                   reader.uvs.release());
+}
+
+// The triangles of each material as a mesh of its own, with the vertices
+// they use in file order.
+void splitByMaterial(Reader& reader, std::vector<ObjPart>& parts) {
+    // The runs of each material, and the materials by their first triangle.
+    std::vector<std::vector<std::size_t>> runsOf(reader.materials.size());
+    std::vector<std::int32_t> order;
+    for (std::size_t r = 0; r < reader.runs.size(); ++r) {
+        auto& runs = runsOf[std::size_t(reader.runs[r].second)];
+        if (runs.empty()) order.push_back(reader.runs[r].second);
+        runs.push_back(r);
+    }
+    const auto runEnd = [&](std::size_t r) {
+        return r + 1 < reader.runs.size() ? reader.runs[r + 1].first : reader.triangles.size();
+    };
+    std::vector<std::int32_t> stamp(reader.vertices.size(), -1), newIndex(reader.vertices.size());
+    std::vector<std::int32_t> used;
+    for (const std::int32_t material : order) {
+        used.clear();
+        std::size_t count = 0;
+        for (const std::size_t r : runsOf[std::size_t(material)]) {
+            count += runEnd(r) - reader.runs[r].first;
+            for (std::size_t k = reader.runs[r].first; k < runEnd(r); ++k) {
+                for (const std::int32_t v : reader.triangles[k]) {
+                    if (stamp[std::size_t(v)] != material) {
+                        stamp[std::size_t(v)] = material;
+                        used.push_back(v);
+                    }
+                }
+            }
+        }
+        std::sort(used.begin(), used.end());
+        auto vertices = makeLargeArrayForOverwrite<Vertex>(used.size());
+        for (std::size_t i = 0; i < used.size(); ++i) {
+            vertices[i] = reader.vertices[std::size_t(used[i])];
+            newIndex[std::size_t(used[i])] = std::int32_t(i);
+        }
+        auto triangles = makeLargeArrayForOverwrite<Triangle>(count);
+        auto uvs = makeLargeArrayForOverwrite<TriangleUV>(count);
+        std::size_t next = 0;
+        for (const std::size_t r : runsOf[std::size_t(material)]) {
+            for (std::size_t k = reader.runs[r].first; k < runEnd(r); ++k, ++next) {
+                for (std::size_t c = 0; c < 3; ++c) {
+                    triangles[next][c] = newIndex[std::size_t(reader.triangles[k][c])];
+                }
+                uvs[next] = reader.uvs[k];
+            }
+        }
+        parts.push_back(
+            {reader.materials[std::size_t(material)],
+             std::make_unique<Mesh>(std::int32_t(used.size()), std::move(vertices),
+                                    std::int32_t(count), std::move(triangles), std::move(uvs))});
+    }
+    // A vertex no face uses belongs to no part.
+    reader.notes.verticesLeftOut = std::count(stamp.begin(), stamp.end(), -1);
+}
+
+}  // namespace
+
+std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNotes& notes,
+                                  std::int64_t maxCount) {
+    Reader reader(maxCount, notes);
+    std::vector<std::string> libraries;
+    if (!parse(text, reader, libraries, error)) return nullptr;
+    return wholeMesh(reader);
+}
+
+bool readObj(std::string_view text, ObjModel& model, FileError& error, std::int64_t maxCount) {
+    model = ObjModel{};
+    Reader reader(maxCount, model.notes);
+    if (!parse(text, reader, model.libraries, error)) return false;
+    std::vector<bool> used(reader.materials.size(), false);
+    std::size_t materialsUsed = 0;
+    for (const auto& run : reader.runs) {
+        materialsUsed += !used[std::size_t(run.second)];
+        used[std::size_t(run.second)] = true;
+    }
+    if (materialsUsed > 1) {
+        splitByMaterial(reader, model.parts);
+    } else {
+        const std::string name =
+            reader.runs.empty() ? "" : reader.materials[std::size_t(reader.runs[0].second)];
+        model.parts.push_back({name, wholeMesh(reader)});
+    }
+    return true;
 }
 
 namespace {

@@ -1,6 +1,9 @@
 #include "gloam/import/obj_text.h"
 
+#include "gloam/import/obj.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -548,6 +551,67 @@ private:
 void surveyObj(std::string_view text, ObjSurvey& survey) {
     survey = ObjSurvey{};
     Surveyor(text, survey).run();
+}
+
+namespace {
+
+// How many words follow a texture option of MTL, at most; -1 for a word
+// that is no option, where the file name starts.
+int optionWords(std::string_view word) {
+    static const struct {
+        std::string_view name;
+        int words;
+    } options[] = {{"-blendu", 1},  {"-blendv", 1}, {"-boost", 1},  {"-mm", 2},    {"-o", 3},
+                   {"-s", 3},       {"-t", 3},      {"-texres", 1}, {"-clamp", 1}, {"-bm", 1},
+                   {"-imfchan", 1}, {"-type", 1},   {"-cc", 1}};
+    for (const auto& option : options) {
+        if (word == option.name) return option.words;
+    }
+    return -1;
+}
+
+// Tools differ in the case they write it in.
+bool isMapKd(std::string_view word) {
+    if (word.size() != 6) return false;
+    for (std::size_t i = 0; i < 6; ++i) {
+        if (std::tolower(static_cast<unsigned char>(word[i])) != "map_kd"[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool readMtl(std::string_view text, std::vector<ObjMaterial>& materials, FileError& error) {
+    materials.clear();
+    std::string decoded;
+    if (!readableText(text, decoded, error)) return false;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    TextLines lines(text);
+    while (lines.nextLine()) {
+        std::string_view word;
+        if (!lines.nextWord(word)) continue;
+        if (word == "newmtl") {
+            materials.push_back({lines.rest(), ""});
+        } else if (isMapKd(word) && !materials.empty() && materials.back().picture.empty()) {
+            // Options first, some with a varying count of numbers; the rest
+            // of the line is the file's name, blanks and all.
+            while (lines.nextWord(word)) {
+                const int words = optionWords(word);
+                if (words < 0) {
+                    lines.unread(word);
+                    break;
+                }
+                for (int k = 0; k < words && lines.nextWord(word); ++k) {
+                    if (k > 0 && words == 3 && checkNumber(word).at != std::string_view::npos) {
+                        lines.unread(word);
+                        break;
+                    }
+                }
+            }
+            materials.back().picture = lines.rest();
+        }
+    }
+    return true;
 }
 
 }  // namespace gloam

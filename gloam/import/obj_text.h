@@ -50,6 +50,8 @@ public:
     // Where the current line's words end, at its comment or its line end,
     // once nextWord() has said there are no more.
     std::size_t lineEnd() const { return wordsEnd; }
+    // Goes back to before `word`, the last word read.
+    void unread(std::string_view word) { pos = std::size_t(word.data() - text.data()); }
     // The rest of the line from the next word on, without its comment or
     // the blanks round it, a join read as one blank.
     std::string rest();

@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "gloam/import/model.h"
 #include "gloam/meshio/pob.h"
 #include "gloam/meshio/primitives.h"
 #include "tests/support/mesh_support.h"
@@ -17,10 +21,13 @@ using namespace gloam;
 
 namespace {
 
+// The mesh of a model of one part, read as the model loader reads it.
 std::unique_ptr<Mesh> fromObj(const std::string& text, FileError& error,
                               std::int64_t limit = std::numeric_limits<std::int32_t>::max()) {
-    ObjNotes notes;
-    return meshFromObj(text, error, notes, limit);
+    ObjModel model;
+    if (!readObj(text, model, error, limit)) return nullptr;
+    EXPECT_EQ(model.parts.size(), 1u);
+    return std::move(model.parts.at(0).mesh);
 }
 
 std::string pobOfObj(const std::string& text) {
@@ -135,6 +142,52 @@ TEST(ObjToPob, NumbersIndicesCommentsAndJoinsAreReadOrRefusedSayingWhere) {
                   mesh ? c.outcome : std::string("m.obj:") + c.outcome)
             << c.obj;
     }
+}
+
+TEST(ObjModel, EachMaterialIsAPartWithItsVerticesInFileOrderAndItsPicture) {
+    const std::string dir =
+        ::testing::TempDir() + "obj_materials_" +
+        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/m.obj")
+        << "mtllib m.mtl gone.mtl\n"
+           "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 5 5 5\nv 2 0 0\n"
+           "f 6 5 2\nusemtl wood  # the frame\nf 1 2 3\n"
+           "usemtl cloth\nf 1 3 4\nusemtl wood\nf 2 6 3\nusemtl ghost\nf 4 3 6\n";
+    std::ofstream(dir + "/m.mtl") << "newmtl wood\nKd 1 1 1\n"
+                                     "map_Kd -s 1 1 1 -o 0.5 -clamp on wood grain.png\n"
+                                     "newmtl cloth\nmap_Kd C:\\Users\\me\\cloth.jpg\n";
+    Model model;
+    FileError error;
+    ASSERT_TRUE(loadModel(dir + "/m.obj", model, error)) << error.message();
+    std::filesystem::remove_all(dir);
+    const struct {
+        const char* name;
+        const char* picture;
+        std::vector<float> xs;  // of the vertices, in order
+        std::vector<Triangle> triangles;
+    } parts[] = {
+        {"m.obj", "", {1, 5, 2}, {{2, 1, 0}}},
+        {"wood", "wood grain.png", {0, 1, 1, 2}, {{0, 1, 2}, {1, 3, 2}}},
+        {"cloth", "C:\\Users\\me\\cloth.jpg", {0, 1, 0}, {{0, 1, 2}}},
+        {"ghost", "", {1, 0, 2}, {{1, 0, 2}}},
+    };
+    ASSERT_EQ(model.parts.size(), std::size(parts));
+    for (std::size_t k = 0; k < model.parts.size(); ++k) {
+        const ModelPart& got = model.parts[k];
+        EXPECT_EQ(got.name, parts[k].name);
+        EXPECT_EQ(got.pictureName, parts[k].picture) << got.name;
+        std::vector<float> xs;
+        for (int i = 0; i < got.mesh->vertCount; ++i) xs.push_back(got.mesh->verts[i].x);
+        EXPECT_EQ(xs, parts[k].xs) << got.name;
+        std::vector<Triangle> triangles;
+        for (int i = 0; i < got.mesh->triCount; ++i) triangles.push_back(*got.mesh->tris[i]);
+        EXPECT_EQ(triangles, parts[k].triangles) << got.name;
+    }
+    EXPECT_EQ(model.warnings,
+              (std::vector<std::string>{"material library 'gone.mtl' is not in the model's folder",
+                                        "material 'ghost' is in none of its material libraries; "
+                                        "its part has no picture"}));
 }
 
 // ASCII text in UTF-16 or UTF-32, with or without the byte-order mark.
