@@ -216,15 +216,14 @@ bool TextLines::nextWord(std::string_view& word) {
 }
 
 std::string TextLines::rest() {
-    const std::size_t joins = hidden.size();
     std::string_view word;
     if (!nextWord(word)) return "";
     const std::size_t first = std::size_t(word.data() - text.data());
     std::size_t last = first + word.size();
-    const std::size_t firstJoin = hidden.size();
+    const std::size_t joins = hidden.size();
     while (nextWord(word)) last = std::size_t(word.data() - text.data()) + word.size();
     std::string out(text.substr(first, last - first));
-    for (std::size_t k = std::max(joins, firstJoin); k < hidden.size(); ++k) {
+    for (std::size_t k = joins; k < hidden.size(); ++k) {
         if (hidden[k].first >= last) break;
         std::fill(out.begin() + std::ptrdiff_t(hidden[k].first - first),
                   out.begin() + std::ptrdiff_t(std::min(hidden[k].second, last) - first), ' ');
