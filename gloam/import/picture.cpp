@@ -148,6 +148,72 @@ void turnUpright(std::vector<std::uint8_t>& rgb, int& width, int& height, int o)
     height = h;
 }
 
+// Why a JPEG must not reach the decoder, or empty. The decoder builds each
+// Huffman table in arrays of 256 codes, from a count that can say up to
+// 4,080, and writes past them; a table of more codes than any byte can name
+// is damaged anyway. The segments are walked as the decoder walks them, and
+// tables may come between scans, so the scans are passed over too.
+std::string jpegProblem(const std::uint8_t* d, std::size_t n) {
+    // Fill bytes may come before the start marker too.
+    std::size_t start = 0;
+    while (start < n && d[start] == 0xFF) ++start;
+    if (start == 0 || start == n || d[start] != 0xD8) return "";
+    for (std::size_t p = start + 1; p + 4 <= n;) {
+        // The decoder looks for the next marker past anything else, as here.
+        const std::uint8_t marker = d[p + 1];
+        if (d[p] != 0xFF || marker == 0xFF) {
+            ++p;
+            continue;
+        }
+        if (marker == 0xD9) return "";
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            p += 2;
+            continue;
+        }
+        const std::size_t length = bigEndian(d + p + 2, 2);
+        if (length < 2) return "";
+        if (marker == 0xC4) {
+            // Table after table while the segment lasts, as the decoder reads
+            // them, even one that runs past its end or the file's.
+            for (std::size_t q = p + 4, end = p + 2 + length; q < end && q < n;) {
+                std::size_t codes = 0;
+                for (std::size_t i = 1; i <= 16 && q + i < n; ++i) codes += d[q + i];
+                if (codes > 256) {
+                    return "a JPEG with a Huffman table of " + std::to_string(codes) +
+                           " codes, where 256 is the most there can be: the file is damaged";
+                }
+                q += 17 + codes;
+            }
+        }
+        p += 2 + length;
+        if (marker == 0xDA) {
+            // Entropy-coded data: a 0xFF in it is followed by 0 or a restart.
+            while (p + 1 < n &&
+                   !(d[p] == 0xFF && d[p + 1] != 0 && !(d[p + 1] >= 0xD0 && d[p + 1] <= 0xD7))) {
+                ++p;
+            }
+        }
+    }
+    return "";
+}
+
+// Why a PNG must not reach the decoder, or empty. The decoder makes room
+// for a chunk of image data as large as the chunk says, up to 2 GB, before
+// it looks whether the file holds that much.
+std::string pngProblem(const std::uint8_t* d, std::size_t n) {
+    if (n < 8 || std::memcmp(d, "\x89PNG\r\n\x1A\n", 8) != 0) return "";
+    for (std::size_t p = 8; p + 8 <= n;) {
+        const std::size_t length = bigEndian(d + p, 4);
+        if (length > n - p - 8) {
+            return "a PNG chunk says it holds " + std::to_string(length) + " bytes where " +
+                   std::to_string(n - p - 8) + " are left: the file is cut short or damaged";
+        }
+        if (std::memcmp(d + p + 4, "IEND", 4) == 0) break;
+        p += 12 + length;
+    }
+    return "";
+}
+
 // Why the decoder takes no picture from the bytes, in words a user can act on.
 std::string whyUnreadable(const std::uint8_t* data, std::size_t size) {
     const Header h = readHeader(data, size);
@@ -178,17 +244,30 @@ std::int32_t nearestPowerOfTwo(std::int64_t n) {
     return power;
 }
 
-bool convertPicture(const std::uint8_t* data, std::size_t size, std::int32_t side, Picture& picture,
-                    std::string& reason) {
+bool pictureSize(const std::uint8_t* data, std::size_t size, std::int32_t& width,
+                 std::int32_t& height, std::int32_t& channels, std::string& reason) {
     if (size > std::size_t(INT_MAX)) {
         reason = "larger than 2 GB, which the picture decoder does not read";
         return false;
     }
-    int width = 0, height = 0, channels = 0;
+    reason = jpegProblem(data, size) + pngProblem(data, size);
+    if (!reason.empty()) return false;
     if (!stbi_info_from_memory(data, int(size), &width, &height, &channels)) {
         reason = whyUnreadable(data, size);
         return false;
     }
+    // The decoder lets some headers of no pixels through.
+    if (width < 1 || height < 1) {
+        reason = std::to_string(width) + " x " + std::to_string(height) + " pixels: no picture";
+        return false;
+    }
+    return true;
+}
+
+bool convertPicture(const std::uint8_t* data, std::size_t size, std::int32_t side, Picture& picture,
+                    std::string& reason) {
+    int width = 0, height = 0, channels = 0;
+    if (!pictureSize(data, size, width, height, channels, reason)) return false;
     if (std::int64_t(width) * height > maxPixels) {
         reason = std::to_string(width) + " x " + std::to_string(height) +
                  " pixels is more than the tool resizes";

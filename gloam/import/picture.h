@@ -29,6 +29,12 @@ struct Picture {
 // The power of two nearest to n (ties go up), within 1..maxBitmapDimension.
 std::int32_t nearestPowerOfTwo(std::int64_t n);
 
+// The size and channel count (as Picture::channels) a picture's header
+// gives, without decoding it; false, with the reason, when the bytes are no
+// picture the decoder reads.
+bool pictureSize(const std::uint8_t* data, std::size_t size, std::int32_t& width,
+                 std::int32_t& height, std::int32_t& channels, std::string& reason);
+
 // Decodes any picture stb_image reads (PNG, JPEG, TGA, BMP without run-length
 // compression, GIF, HDR), turns a JPEG upright as its EXIF orientation says,
 // and resizes it, with a filter that weighs in linear light, to `side` ×
