@@ -32,10 +32,11 @@ bool scaleCollapses(const Mesh& mesh, double scale, std::string& reason) {
         for (int axis = 0; axis < 3; ++axis) {
             const float scaled = float(double(p[axis]) * scale);
             if (normalFloat(p[axis]) && !normalFloat(scaled)) {
-                char text[96];
-                std::snprintf(text, sizeof text, "vertex %zu's %c, %g, would become %g", i,
-                              char('x' + axis), double(p[axis]), double(p[axis]) * scale);
-                reason = std::string(text) + ", too small for a float to keep apart from 0";
+                char numbers[64];
+                std::snprintf(numbers, sizeof numbers, "%g, would become %g", double(p[axis]),
+                              double(p[axis]) * scale);
+                reason = "vertex " + std::to_string(i) + "'s " + char('x' + axis) + ", " + numbers +
+                         ", too small for a float to keep apart from 0";
                 return true;
             }
             if (any) {
