@@ -63,8 +63,9 @@ TEST(ObjToPob, ConcavePolygonsAreCoveredOnceWithTheirWinding) {
         std::string obj, face = "f";
         for (int i = 0; i < 9; ++i) {
             const auto& p = comb[reversed ? 8 - i : i];
-            obj += "v " + std::to_string(p[0]) + " " + std::to_string(p[1]) + " 0\n";
-            face += " " + std::to_string(i + 1);
+            obj.append("v ").append(std::to_string(p[0])).append(" ");
+            obj.append(std::to_string(p[1])).append(" 0\n");
+            face.append(" ").append(std::to_string(i + 1));
         }
         FileError error;
         const auto mesh = fromObj(obj + face + "\n", error);
