@@ -1,0 +1,69 @@
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "gloam/import/file_bytes.h"
+#include "gloam/import/model_parts.h"
+
+namespace gloam {
+
+namespace {
+
+// Exporters write the artist's own paths, often another system's: the last
+// component is what is left when the folders do not exist here.
+std::string lastComponent(const std::string& name) {
+    const std::size_t slash = name.find_last_of("/\\");
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+// Only a regular file is read: a name that leads to a device or a pipe
+// would otherwise be read until memory runs out.
+bool isRegularFile(const std::string& file) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(file, error);
+}
+
+}  // namespace
+
+void decodePartPicture(const std::uint8_t* data, std::size_t size, const std::string& from,
+                       ModelPart& part) {
+    std::string reason;
+    part.pictureFile = from;
+    if (!convertPicture(data, size, 0, part.picture, reason)) {
+        part.picture = Picture{};
+        part.pictureProblem = part.pictureName + " does not decode: " + reason;
+    }
+}
+
+void findPicture(const std::string& modelPath, ModelPart& part, PictureFiles& seen) {
+    const std::filesystem::path folder = std::filesystem::path(modelPath).parent_path();
+    const std::string name = part.pictureName;
+    std::vector<std::string> candidates{(folder / name).lexically_normal().string()};
+    if (const std::string last = (folder / lastComponent(name)).lexically_normal().string();
+        last != candidates[0]) {
+        candidates.push_back(last);
+    }
+    for (const std::string& candidate : candidates) {
+        if (const auto known = seen.find(candidate); known != seen.end()) {
+            part.picture = known->second.first;
+            part.pictureFile = candidate;
+            part.pictureProblem = known->second.second;
+            return;
+        }
+        if (!isRegularFile(candidate)) continue;
+        FileBytes bytes;
+        FileError error;
+        if (!readFileBytes(candidate, bytes, error)) {
+            part.pictureFile = candidate;
+            part.pictureProblem = name + " cannot be read: " + error.message();
+        } else {
+            decodePartPicture(bytes.bytes(), bytes.size, candidate, part);
+        }
+        seen[candidate] = {part.picture, part.pictureProblem};
+        return;
+    }
+    part.pictureProblem = name + " not found (looked for " + candidates[0] +
+                          (candidates.size() > 1 ? " and " + candidates[1] : "") + ")";
+}
+
+}  // namespace gloam
