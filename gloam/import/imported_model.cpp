@@ -165,6 +165,7 @@ public:
                 FileError& error)
         : path(path), options(options), model(model), error(error) {}
 
+    // Reads the file through assimp, then takes what it returns.
     bool read() {
         std::error_code fault;
         const auto status = std::filesystem::status(path, fault);
@@ -181,7 +182,13 @@ public:
             const char* why = importer.GetErrorString();
             return refuse(why && *why ? why : "the importer cannot read it");
         }
-        return findInstances() && planParts() && fillParts();
+        return take();
+    }
+
+    // Takes a scene the caller made (and keeps).
+    bool read(const aiScene& given) {
+        scene = &given;
+        return take();
     }
 
 private:
@@ -189,6 +196,8 @@ private:
         error.reason = reason;
         return false;
     }
+
+    bool take() { return findInstances() && planParts() && fillParts(); }
 
     bool findInstances() {
         if (!scene->mRootNode) return refuse("holds no node to place its meshes");
@@ -443,5 +452,18 @@ bool loadImported(const std::string& path, const ModelOptions& options, Model& m
                   FileError& error) {
     return SceneReader(path, options, model, error).read();
 }
+
+bool loadImportedScene(const aiScene& scene, const std::string& path, const ModelOptions& options,
+                       Model& model, FileError& error) {
+    return SceneReader(path, options, model, error).read(scene);
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__has_feature)
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+// assimp comes built without the sanitizers and leaks on some of the paths
+// where it rejects a file; what it leaks is its own, and would hide ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libassimp.so\n"; }
+#endif
+#endif
 
 }  // namespace gloam

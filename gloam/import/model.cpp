@@ -66,6 +66,26 @@ bool isImported(const std::string& ext) {
 }
 #endif
 
+// What every reader's model goes through: the pictures its parts name, and
+// the closed parts that would be lit from inside.
+void finish(const std::string& path, const std::string& ext, bool turned, Model& model) {
+    PictureFiles seen;
+    for (std::size_t i = 0; i < model.parts.size(); ++i) {
+        ModelPart& part = model.parts[i];
+        if (!part.pictureName.empty() && part.pictureFile.empty()) findPicture(path, part, seen);
+        if (litFromInside(*part.mesh)) {
+            std::string text = "part " + std::to_string(i + 1) + " '" + part.name +
+                               "' is closed and would be lit from inside";
+            if (ext != "pob") {
+                text += turned ? ": its file winds it against the format's rule, and keeping the "
+                                 "file's winding would light it from outside"
+                               : "; turning its winding round would light it from outside";
+            }
+            model.warnings.push_back(text);
+        }
+    }
+}
+
 }  // namespace
 
 bool loadModel(const std::string& path, Model& model, FileError& error,
@@ -97,23 +117,20 @@ bool loadModel(const std::string& path, Model& model, FileError& error,
         return false;
     }
 
-    PictureFiles seen;
-    for (std::size_t i = 0; i < model.parts.size(); ++i) {
-        ModelPart& part = model.parts[i];
-        if (!part.pictureName.empty() && part.pictureFile.empty()) findPicture(path, part, seen);
-        if (litFromInside(*part.mesh)) {
-            std::string text = "part " + std::to_string(i + 1) + " '" + part.name +
-                               "' is closed and would be lit from inside";
-            if (ext != "pob") {
-                text += turned ? ": its file winds it against the format's rule, and keeping the "
-                                 "file's winding would light it from outside"
-                               : "; turning its winding round would light it from outside";
-            }
-            model.warnings.push_back(text);
-        }
-    }
+    finish(path, ext, turned, model);
     return true;
 }
+
+#if defined(GLOAM_HAVE_ASSIMP)
+bool loadSceneModel(const aiScene& scene, const std::string& path, const ModelOptions& options,
+                    Model& model, FileError& error) {
+    model = Model{};
+    error = FileError{path, 0, 0, ""};
+    if (!loadImportedScene(scene, path, options, model, error)) return false;
+    finish(path, extensionOf(path), !options.keepWinding, model);
+    return true;
+}
+#endif
 
 const char* modelFormats() {
 #if defined(GLOAM_HAVE_ASSIMP)

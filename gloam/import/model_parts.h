@@ -12,6 +12,8 @@
 #include "gloam/geometry/mesh.h"
 #include "gloam/import/model.h"
 
+struct aiScene;
+
 namespace gloam {
 
 // The same mesh with every triangle turned round (corners 0 2 1, with their
@@ -43,6 +45,16 @@ void decodePartPicture(const std::uint8_t* data, std::size_t size, const std::st
 // are left to findPicture, apart from those the file embeds.
 bool loadImported(const std::string& path, const ModelOptions& options, Model& model,
                   FileError& error);
+
+// The same for a scene already in memory, as if assimp had read it from
+// `path`: the checks of everything assimp returns, on their own.
+bool loadImportedScene(const aiScene& scene, const std::string& path, const ModelOptions& options,
+                       Model& model, FileError& error);
+
+// loadModel's whole work after the importer, on such a scene: the parts,
+// their pictures and the closed-part check.
+bool loadSceneModel(const aiScene& scene, const std::string& path, const ModelOptions& options,
+                    Model& model, FileError& error);
 #endif
 
 }  // namespace gloam
