@@ -24,7 +24,9 @@ namespace gloam {
 namespace {
 
 constexpr std::int64_t maxCount = std::numeric_limits<std::int32_t>::max();
-// Far beyond any real scene; a node tree that goes on longer has a loop.
+// Far beyond any real scene; a node tree that goes on longer has a loop, and
+// one that places meshes more often than this would fill memory with the
+// places alone, even if the meshes it places are empty.
 constexpr std::size_t maxNodes = std::size_t{1} << 24;
 
 bool isRegularFile(const char* file) {
@@ -223,6 +225,10 @@ private:
                     return refuse("node '" + nameOf(node.mName) + "' names mesh " +
                                   std::to_string(mesh) + " of " +
                                   std::to_string(scene->mNumMeshes));
+                }
+                if (instances.size() == maxNodes) {
+                    return refuse("places its meshes more than " + std::to_string(maxNodes) +
+                                  " times");
                 }
                 instances.push_back({mesh, here});
             }
