@@ -90,7 +90,10 @@ struct PartPlan {
     bool used = false;
 };
 
-std::string nameOf(const aiString& name) { return std::string(name.C_Str(), name.length); }
+// Names are fixed-size buffers whose length field is the importer's word.
+std::string nameOf(const aiString& name) {
+    return std::string(name.data, std::min<std::size_t>(name.length, sizeof name.data - 1));
+}
 
 std::string count(std::int64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -212,7 +215,9 @@ private:
         while (!pending.empty()) {
             const Pending next = pending.back();
             pending.pop_back();
-            if (++visited > maxNodes) return refuse("has more nodes than the importer can hold");
+            if (++visited > maxNodes) {
+                return refuse("has more than " + std::to_string(maxNodes) + " nodes");
+            }
             const aiNode& node = *next.node;
             const Transform here = next.parent.then(node.mTransformation);
             if ((node.mNumMeshes > 0 && !node.mMeshes) ||
