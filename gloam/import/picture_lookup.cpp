@@ -18,9 +18,13 @@ std::string lastComponent(const std::string& name) {
 
 // Only a regular file is read: a name that leads to a device or a pipe
 // would otherwise be read until memory runs out.
-bool isRegularFile(const std::string& file) {
+enum class Kind { Missing, Regular, Other };
+
+Kind kindOf(const std::string& file) {
     std::error_code error;
-    return std::filesystem::is_regular_file(file, error);
+    const auto status = std::filesystem::status(file, error);
+    if (error || !std::filesystem::exists(status)) return Kind::Missing;
+    return std::filesystem::is_regular_file(status) ? Kind::Regular : Kind::Other;
 }
 
 }  // namespace
@@ -43,6 +47,7 @@ void findPicture(const std::string& modelPath, ModelPart& part, PictureFiles& se
         last != candidates[0]) {
         candidates.push_back(last);
     }
+    std::string other;
     for (const std::string& candidate : candidates) {
         if (const auto known = seen.find(candidate); known != seen.end()) {
             part.picture = known->second.first;
@@ -50,7 +55,10 @@ void findPicture(const std::string& modelPath, ModelPart& part, PictureFiles& se
             part.pictureProblem = known->second.second;
             return;
         }
-        if (!isRegularFile(candidate)) continue;
+        if (const Kind kind = kindOf(candidate); kind != Kind::Regular) {
+            if (kind == Kind::Other && other.empty()) other = candidate;
+            continue;
+        }
         FileBytes bytes;
         FileError error;
         if (!readFileBytes(candidate, bytes, error)) {
@@ -62,8 +70,10 @@ void findPicture(const std::string& modelPath, ModelPart& part, PictureFiles& se
         seen[candidate] = {part.picture, part.pictureProblem};
         return;
     }
-    part.pictureProblem = name + " not found (looked for " + candidates[0] +
-                          (candidates.size() > 1 ? " and " + candidates[1] : "") + ")";
+    part.pictureProblem = other.empty()
+                              ? name + " not found (looked for " + candidates[0] +
+                                    (candidates.size() > 1 ? " and " + candidates[1] : "") + ")"
+                              : other + " is not a regular file";
 }
 
 }  // namespace gloam
