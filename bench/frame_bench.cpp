@@ -1,6 +1,6 @@
 // One demo frame, the engine's side only: animation, update, lighting,
-// shadows and every GL call of both passes, with the calls going to the
-// counting no-op GL. Its baseline is the time of the same frame drawn by
+// shadows and every GL call of both passes, with the calls going to the null
+// backend's GL, which only counts them. Its baseline is the time of the same frame drawn by
 // Mesa's llvmpipe, measured on the running program and passed in with
 // --external=llvmpipe_frame:SECONDS.
 
@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "bench/nogl.h"
 #include "bench/suite.h"
 #include "demo/scene.h"
+#include "gloam/platform/null/null_standin.h"
 #include "gloam/render/renderer.h"
 
 using namespace gloam;
@@ -40,7 +40,7 @@ DemoScene& scene() {
 
 void demoFrame(benchmark::State& state) {
     DemoScene& s = scene();
-    const std::uint64_t before = nogl::callCount();
+    const std::uint64_t before = nullstandin::glCallCount();
     // A frame as runApp runs it: the scene draws, then the loop presents it
     // and handles the window's messages.
     FrameInfo time;
@@ -51,7 +51,7 @@ void demoFrame(benchmark::State& state) {
         theRenderer.pumpMessages();
     }
     state.counters["gl_calls_per_frame"] =
-        double(nogl::callCount() - before) / double(state.iterations());
+        double(nullstandin::glCallCount() - before) / double(state.iterations());
 }
 
 const bool registered = [] {

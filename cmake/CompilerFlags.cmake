@@ -48,18 +48,14 @@ function(gloam_library name)
   set_property(GLOBAL APPEND PROPERTY GLOAM_LIBRARIES ${name})
 endfunction()
 
-# A program of ours that opens windows: the libraries, then the native window
-# system and OpenGL after them (the linker reads left to right and takes from
-# a library only what the objects before it still lack).
+# A program of ours that opens windows: the libraries, then the backend
+# GLOAM_PLATFORM chose, which brings the window system and OpenGL, after them
+# (the linker reads left to right and takes from a library only what the
+# objects before it still lack). WIN32 makes a windowed program without a
+# console on Windows, and nothing elsewhere.
 function(gloam_program name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-  if(WIN32)
-    add_executable(${name} WIN32 ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} app render textures platform
-                                          glu32 opengl32 gdi32 user32 gloam_warnings)
-  else()
-    add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} app render textures platform_x11
-                                          OpenGL::GLU OpenGL::GL X11::X11 gloam_warnings)
-  endif()
+  add_executable(${name} WIN32 ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} app render textures ${GLOAM_BACKEND}
+                                        gloam_warnings)
 endfunction()

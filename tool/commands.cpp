@@ -508,7 +508,7 @@ private:
 
         FileBytes bytes;
         FileError error;
-        if (!readFileBytes(in, bytes, error)) return failed(error);
+        if (!readFileBytes(in, bytes, error, startsAsPicture)) return failed(error);
         Picture picture;
         std::string reason;
         if (!convertPicture(bytes.bytes(), bytes.size, side, picture, reason)) {

@@ -7,7 +7,8 @@
 
 namespace gloam::detail {
 
-// The keyboard and mouse messages, which Scene::message receives.
+// The keyboard and mouse messages of gloam/platform/input_messages.h, which
+// Scene::message receives.
 bool isInputMessage(UINT message);
 
 // Offers an input message to the running scene, then to runApp's own keys.

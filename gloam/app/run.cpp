@@ -8,6 +8,7 @@
 #include "gloam/app/app.h"
 #include "gloam/app/input.h"
 #include "gloam/app/screenshot.h"
+#include "gloam/platform/input_messages.h"
 #include "gloam/render/renderer.h"
 #include "gloam/textures/bitmap.h"
 
@@ -15,10 +16,6 @@ namespace gloam {
 
 namespace {
 
-// Message numbers that the declarations of Windows' SDK name only for some
-// target versions.
-constexpr UINT lastKeyMessage = 0x0108;
-constexpr UINT lastMouseMessage = 0x020E;  // WM_MOUSEHWHEEL
 constexpr LPARAM repeatBit = LPARAM(1) << 30;
 
 // What the window procedure reaches while runApp runs a scene.
@@ -166,10 +163,7 @@ int runApp(Scene& scene, const AppSettings& settings, int argc, char** argv) {
 
 namespace detail {
 
-bool isInputMessage(UINT message) {
-    return (message >= WM_KEYDOWN && message <= lastKeyMessage) ||
-           (message >= WM_MOUSEMOVE && message <= lastMouseMessage);
-}
+bool isInputMessage(UINT message) { return findInputMessage(message) != nullptr; }
 
 bool offerInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (activeRun.scene == nullptr) return false;

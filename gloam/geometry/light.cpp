@@ -498,11 +498,14 @@ void applySteps(Vertex* world, std::int32_t vertexCount, const Step* steps, int 
 // with one pass over the vertices instead of one per light. A long list goes
 // in groups, each group one pass, which keeps the order as well.
 void Mesh::applyLights(Light* const* lights, int count) {
+    if (lights == nullptr) count = 0;
     constexpr int group = 8;
     Step steps[group];
     int used = 0;
     for (int i = 0;; ++i) {
-        if (i < count && contributes(*lights[i])) steps[used++] = stepFor(*lights[i]);
+        if (i < count && lights[i] != nullptr && contributes(*lights[i])) {
+            steps[used++] = stepFor(*lights[i]);
+        }
         const bool last = i + 1 >= count;
         if (used == group || last) {
             passes::forEachBlock(

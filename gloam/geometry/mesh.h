@@ -49,7 +49,9 @@ public:
     void projectShadow(float a, float b, float c, float d, float lx, float ly, float lz);
 
     // Writes integer colours into the world copy from `count` lights, in list
-    // order; update() must come first. Defined with the lights.
+    // order; update() must come first. Null entries (and a null list) are
+    // skipped, so a list may keep a slot for a light that is switched off.
+    // Defined with the lights.
     void applyLights(Light* const* lights, int count);
 
     // Carries the world copy into the camera's view with a perspective divide;
@@ -59,7 +61,7 @@ public:
     // Writes the source geometry as a POB file: untransformed positions,
     // triangles and per-corner texture coordinates. The file is replaced only
     // once everything is written; false, with any existing file untouched,
-    // when that fails. Defined with the reader.
+    // when that fails. The text is formatPob's (gloam/geometry/pob_writer.h).
     bool savePob(const char* fileName) const;
 
     void setPosition(float x, float y, float z) { position = {x, y, z}; }

@@ -33,7 +33,7 @@ std::string count(std::int64_t n, const char* one, const char* many) {
 
 bool loadObj(const std::string& path, Model& model, FileError& error) {
     FileBytes text;
-    if (!readFileBytes(path, text, error)) return false;
+    if (!readFileBytes(path, text, error, startsAsText)) return false;
     ObjNotes notes;
     std::unique_ptr<Mesh> mesh = meshFromObj(text.view(), error, notes);
     if (!mesh) return false;

@@ -16,15 +16,9 @@ std::string lastComponent(const std::string& name) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-// Only a regular file is read: a name that leads to a device or a pipe
-// would otherwise be read until memory runs out.
-enum class Kind { Missing, Regular, Other };
-
-Kind kindOf(const std::string& file) {
+bool exists(const std::string& file) {
     std::error_code error;
-    const auto status = std::filesystem::status(file, error);
-    if (error || !std::filesystem::exists(status)) return Kind::Missing;
-    return std::filesystem::is_regular_file(status) ? Kind::Regular : Kind::Other;
+    return std::filesystem::exists(file, error);
 }
 
 }  // namespace
@@ -47,7 +41,6 @@ void findPicture(const std::string& modelPath, ModelPart& part, PictureFiles& se
         last != candidates[0]) {
         candidates.push_back(last);
     }
-    std::string other;
     for (const std::string& candidate : candidates) {
         if (const auto known = seen.find(candidate); known != seen.end()) {
             part.picture = known->second.first;
@@ -55,13 +48,11 @@ void findPicture(const std::string& modelPath, ModelPart& part, PictureFiles& se
             part.pictureProblem = known->second.second;
             return;
         }
-        if (const Kind kind = kindOf(candidate); kind != Kind::Regular) {
-            if (kind == Kind::Other && other.empty()) other = candidate;
-            continue;
-        }
+        if (!exists(candidate)) continue;
         FileBytes bytes;
         FileError error;
-        if (!readFileBytes(candidate, bytes, error)) {
+        // A pipe or a device is refused as soon as it does not begin a picture.
+        if (!readFileBytes(candidate, bytes, error, startsAsPicture)) {
             part.pictureFile = candidate;
             part.pictureProblem = name + " cannot be read: " + error.message();
         } else {
@@ -70,10 +61,8 @@ void findPicture(const std::string& modelPath, ModelPart& part, PictureFiles& se
         seen[candidate] = {part.picture, part.pictureProblem};
         return;
     }
-    part.pictureProblem = other.empty()
-                              ? name + " not found (looked for " + candidates[0] +
-                                    (candidates.size() > 1 ? " and " + candidates[1] : "") + ")"
-                              : other + " is not a regular file";
+    part.pictureProblem = name + " not found (looked for " + candidates[0] +
+                          (candidates.size() > 1 ? " and " + candidates[1] : "") + ")";
 }
 
 }  // namespace gloam

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "gloam/geometry/mesh.h"
+#include "gloam/geometry/pob_writer.h"
 #include "gloam/platform/files.h"
 
 namespace gloam {
@@ -27,6 +28,10 @@ namespace gloam {
 // because the writer produces them from meshes that hold such values.
 
 // Reads a POB file; null when it cannot be read or is not a valid POB file.
+// A file that is not a regular one (a pipe fed by another program, a
+// device) is read as it arrives and refused at its first wrong byte,
+// without waiting for the rest; what it holds is only believed as far as it
+// has arrived, so counts it does not live up to cost nothing.
 std::unique_ptr<Mesh> loadPob(const char* fileName);
 
 // The same, from the file's bytes in memory.
@@ -40,10 +45,7 @@ std::unique_ptr<Mesh> parsePob(std::string_view text);
 std::unique_ptr<Mesh> loadPob(const char* fileName, FileError& error);
 std::unique_ptr<Mesh> parsePob(std::string_view text, FileError& error);
 
-// The file Mesh::savePob writes: the untransformed source positions and the
-// corner texture coordinates with six significant digits in %g notation, LF
-// line ends. Mesh::savePob writes it through an AtomicFile: a new file
-// beside the target, renamed over it only once all of it is on disk.
-std::string formatPob(const Mesh& mesh);
+// The writer, Mesh::savePob and formatPob, lives with the mesh
+// (gloam/geometry/pob_writer.h, included above).
 
 }  // namespace gloam

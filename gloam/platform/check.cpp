@@ -26,10 +26,16 @@ static_assert(same<WM_NULL, 0x0000> && same<WM_CREATE, 0x0001> && same<WM_DESTRO
               same<WM_MBUTTONDOWN, 0x0207> && same<WM_MBUTTONUP, 0x0208> &&
               same<WM_MOUSEWHEEL, 0x020A> && same<WM_MOUSEHWHEEL, 0x020E> &&
               same<WM_USER, 0x0400> && same<WM_SYSCOMMAND, 0x0112> && same<SC_CLOSE, 0xF060>);
+static_assert(same<WM_DEADCHAR, 0x0103> && same<WM_SYSDEADCHAR, 0x0107> &&
+              same<WM_LBUTTONDBLCLK, 0x0203> && same<WM_RBUTTONDBLCLK, 0x0206> &&
+              same<WM_MBUTTONDBLCLK, 0x0209> && same<WM_XBUTTONDOWN, 0x020B> &&
+              same<WM_XBUTTONUP, 0x020C> && same<WM_XBUTTONDBLCLK, 0x020D>);
 static_assert(same<KF_EXTENDED, 0x0100> && same<KF_ALTDOWN, 0x2000> && same<KF_REPEAT, 0x4000> &&
               same<KF_UP, 0x8000>);
 static_assert(same<MK_LBUTTON, 0x01> && same<MK_RBUTTON, 0x02> && same<MK_SHIFT, 0x04> &&
-              same<MK_CONTROL, 0x08> && same<MK_MBUTTON, 0x10> && same<WHEEL_DELTA, 120>);
+              same<MK_CONTROL, 0x08> && same<MK_MBUTTON, 0x10> && same<WHEEL_DELTA, 120> &&
+              same<MK_XBUTTON1, 0x20> && same<MK_XBUTTON2, 0x40> && same<XBUTTON1, 1> &&
+              same<XBUTTON2, 2>);
 static_assert(same<VK_BACK, 0x08> && same<VK_TAB, 0x09> && same<VK_RETURN, 0x0D> &&
               same<VK_SHIFT, 0x10> && same<VK_CONTROL, 0x11> && same<VK_MENU, 0x12> &&
               same<VK_PAUSE, 0x13> && same<VK_CAPITAL, 0x14> && same<VK_ESCAPE, 0x1B> &&

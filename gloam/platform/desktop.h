@@ -27,10 +27,4 @@ struct Desktop {
 
 Desktop& desktop();
 
-// Reports the call to the observer, if any; false when the call must fail.
-inline bool allowed(const ApiCall& call) {
-    Observer observer = desktop().observer;
-    return observer == nullptr || observer(call);
-}
-
 }  // namespace gloam::standin

@@ -63,6 +63,12 @@ bool retrieve(MSG& out, HWND filter, UINT first, UINT last, bool remove) {
 
 }  // namespace
 
+bool post(const MSG& message) {
+    if (message.hwnd != nullptr && findWindow(message.hwnd) == nullptr) return false;
+    desktop().posted.push_back(message);
+    return true;
+}
+
 void postInput(const MSG& message) {
     auto& input = desktop().input;
     if (message.message == WM_MOUSEMOVE && !input.empty() && input.back().message == WM_MOUSEMOVE &&
@@ -82,27 +88,19 @@ using namespace gloam;
 using namespace gloam::standin;
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!allowed({Api::PostMessageA, window, message, wParam, lParam})) return FALSE;
-    if (window != nullptr && findWindow(window) == nullptr) return FALSE;
-    desktop().posted.push_back(MSG{window, message, wParam, lParam, 0, {0, 0}});
-    return TRUE;
+    if (!allowed<Api::PostMessageA>(window, message, wParam, lParam)) return FALSE;
+    return post(MSG{window, message, wParam, lParam, 0, {0, 0}});
 }
 
 VOID WINAPI PostQuitMessage(int exitCode) {
-    if (!allowed({.api = Api::PostQuitMessage, .wParam = WPARAM(exitCode)})) return;
+    if (!allowed<Api::PostQuitMessage>(exitCode)) return;
     Desktop& d = desktop();
     d.quitPending = true;
     d.exitCode = exitCode;
 }
 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT flags) {
-    if (!allowed({.api = Api::PeekMessageA,
-                  .window = window,
-                  .filterFirst = first,
-                  .filterLast = last,
-                  .removeFlags = flags})) {
-        return FALSE;
-    }
+    if (!allowed<Api::PeekMessageA>(msg, window, first, last, flags)) return FALSE;
     if (msg == nullptr || !validFilter(window)) return FALSE;
     if (WindowSystem* system = desktop().system) system->collectEvents(false);
     return retrieve(*msg, window, first, last, (flags & PM_REMOVE) != 0);
@@ -112,12 +110,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT fla
 // system, or one that has nothing left to wait for), this returns -1 as for
 // an error instead of hanging.
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
-    if (!allowed({.api = Api::GetMessageA,
-                  .window = window,
-                  .filterFirst = first,
-                  .filterLast = last})) {
-        return -1;
-    }
+    if (!allowed<Api::GetMessageA>(msg, window, first, last)) return -1;
     if (msg == nullptr || !validFilter(window)) return -1;
     WindowSystem* system = desktop().system;
     if (system != nullptr) system->collectEvents(false);
@@ -132,9 +125,7 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT first, UINT last) {
 // reports it.
 BOOL WINAPI TranslateMessage(const MSG* msg) {
     if (msg == nullptr) return FALSE;
-    if (!allowed({Api::TranslateMessage, msg->hwnd, msg->message, msg->wParam, msg->lParam})) {
-        return FALSE;
-    }
+    if (!allowed<Api::TranslateMessage>(msg)) return FALSE;
     switch (msg->message) {
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
@@ -157,8 +148,6 @@ BOOL WINAPI TranslateMessage(const MSG* msg) {
 // Thread messages have no procedure to go to.
 LRESULT WINAPI DispatchMessageA(const MSG* msg) {
     if (msg == nullptr) return 0;
-    if (!allowed({Api::DispatchMessageA, msg->hwnd, msg->message, msg->wParam, msg->lParam})) {
-        return 0;
-    }
+    if (!allowed<Api::DispatchMessageA>(msg)) return 0;
     return callProcedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }

@@ -5,8 +5,9 @@
 // their Windows spelling, so that one source compiles against both systems.
 // On Windows this is <windows.h> itself. Elsewhere it is our own declarations
 // of the same names with the same values and layouts (sizes match the 32-bit
-// target wherever a Win32 type is 32 bits wide), implemented by the stand-in
-// of this folder over the native window system, or by a test fake.
+// target wherever a Win32 type is 32 bits wide). Either way, unless Windows'
+// own backend is chosen, the stand-in of this folder and a backend
+// (standin.h) define the calls.
 //
 // Only the ANSI ("A") entry points are declared, and code must call them by
 // that name: the undecorated Windows macros (RegisterClass, LoadIcon) switch
@@ -120,18 +121,26 @@ typedef HICON HCURSOR;
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
+#define WM_DEADCHAR 0x0103
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
+#define WM_SYSDEADCHAR 0x0107
 #define WM_SYSCOMMAND 0x0112
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
+#define WM_LBUTTONDBLCLK 0x0203
 #define WM_RBUTTONDOWN 0x0204
 #define WM_RBUTTONUP 0x0205
+#define WM_RBUTTONDBLCLK 0x0206
 #define WM_MBUTTONDOWN 0x0207
 #define WM_MBUTTONUP 0x0208
+#define WM_MBUTTONDBLCLK 0x0209
 #define WM_MOUSEWHEEL 0x020A
+#define WM_XBUTTONDOWN 0x020B
+#define WM_XBUTTONUP 0x020C
+#define WM_XBUTTONDBLCLK 0x020D
 #define WM_MOUSEHWHEEL 0x020E
 #define WM_USER 0x0400
 
@@ -151,6 +160,12 @@ typedef HICON HCURSOR;
 #define MK_SHIFT 0x0004
 #define MK_CONTROL 0x0008
 #define MK_MBUTTON 0x0010
+#define MK_XBUTTON1 0x0020
+#define MK_XBUTTON2 0x0040
+
+// The high word of the side buttons' wParam: which of them.
+#define XBUTTON1 0x0001
+#define XBUTTON2 0x0002
 
 // One notch of a mouse wheel, in the high word of WM_MOUSEWHEEL's wParam.
 #define WHEEL_DELTA 120

@@ -71,6 +71,7 @@ Desktop& desktop() {
 
 void setWindowSystem(WindowSystem* system) { desktop().system = system; }
 void setObserver(Observer observer) { desktop().observer = observer; }
+Observer observer() { return desktop().observer; }
 void reset() { desktop() = Desktop{}; }
 
 const WindowClass* findClass(LPCSTR nameOrAtom) {
@@ -162,7 +163,7 @@ using namespace gloam;
 using namespace gloam::standin;
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* c) {
-    if (!allowed({.api = Api::RegisterClassA, .windowClass = c}) || c == nullptr) return 0;
+    if (!allowed<Api::RegisterClassA>(c) || c == nullptr) return 0;
     WNDCLASSEXA ex{sizeof(WNDCLASSEXA), c->style,        c->lpfnWndProc,   c->cbClsExtra,
                    c->cbWndExtra,       c->hInstance,    c->hIcon,         c->hCursor,
                    c->hbrBackground,    c->lpszMenuName, c->lpszClassName, nullptr};
@@ -170,18 +171,18 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* c) {
 }
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* c) {
-    if (!allowed({.api = Api::RegisterClassExA, .windowClassEx = c}) || c == nullptr) return 0;
+    if (!allowed<Api::RegisterClassExA>(c) || c == nullptr) return 0;
     if (c->cbSize != sizeof(WNDCLASSEXA)) return 0;
     return registerClass(*c);
 }
 
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!allowed({Api::SendMessageA, window, message, wParam, lParam})) return 0;
+    if (!allowed<Api::SendMessageA>(window, message, wParam, lParam)) return 0;
     return callProcedure(window, message, wParam, lParam);
 }
 
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!allowed({Api::DefWindowProcA, window, message, wParam, lParam})) return 0;
+    if (!allowed<Api::DefWindowProcA>(window, message, wParam, lParam)) return 0;
     switch (message) {
         case WM_NCCREATE:
             return TRUE;

@@ -1,12 +1,11 @@
 #include "gloam/textures/bitmap.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
-#include <vector>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 // The SSSE3 path is compiled per function and only run after a CPU check,
@@ -25,9 +24,6 @@ namespace {
 constexpr std::uint64_t fileHeaderSize = 14;
 constexpr std::uint64_t minInfoHeaderSize = 40;
 constexpr std::uint32_t uncompressed = 0;
-// Room for the largest accepted image (768 MiB of pixels) and generous
-// headers; stops a read from a device or a runaway file early.
-constexpr std::size_t maxFileSize = std::size_t{1} << 30;
 
 std::uint16_t readU16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -160,10 +156,6 @@ std::unique_ptr<std::uint8_t[]> pixelBuffer(std::size_t bytes) {
 #endif
     return pixels;
 }
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // Why a decode failed: the header field at fault or the part of the file
 // that is missing. The numbers say what the file holds.
@@ -323,62 +315,60 @@ bool decode(Texture& texture, const std::uint8_t* data, std::size_t size, bool g
     return true;
 }
 
-// The whole file at once, for a file that cannot tell its size. False, with
-// the reason, when it cannot be read or is too large to be a bitmap that
-// could be accepted.
-bool readWholeFile(std::FILE* file, std::vector<std::uint8_t>& bytes, std::string& reason) {
-    std::uint8_t chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        if (got > maxFileSize - bytes.size()) {
-            reason = "larger than 1 GiB, more than any bitmap that is read";
-            return false;
-        }
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    if (std::ferror(file)) {
-        reason = "cannot read: " + systemReason(errno);
-        return false;
-    }
-    return true;
-}
-
 // Reads a bitmap file: the headers, then the pixel rows a few at a time
 // straight into the texture, so that a large texture needs no buffer of the
-// file's size. A file that cannot tell its size is read whole and decoded.
-// `reason` is set for a file that cannot be opened or read; the decoder's
-// faults go to `fail`.
+// file's size. A stream (a pipe, a device) is read the same way as it
+// arrives, its signature judged on the first bytes that come, so that
+// something else is refused without waiting for more; what its headers
+// announce is only believed as far as the rows that arrive, whose pages of
+// the texture are the only ones taken. `reason` is set for a file that
+// cannot be opened or read; the decoder's faults go to `fail`.
 template <class Fail>
 bool readFile(Texture& texture, const char* fileName, bool greyscale, bool alphaFromGrey,
               bool flipRows, std::string& reason, Fail& fail) {
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "rb"));
-    if (!file) {
-        reason = "cannot open: " + systemReason(errno);
-        return false;
-    }
-    const auto unreadable = [&reason] {
-        reason = "cannot read: " + systemReason(errno ? errno : EIO);
+    InputFile file;
+    if (!file.open(fileName, reason)) return false;
+    const auto unreadable = [&] {
+        reason = "cannot read: " + systemReason(file.error());
         return false;
     };
-    long size = -1;
-    if (std::fseek(file.get(), 0, SEEK_END) == 0) size = std::ftell(file.get());
-    // Some files (those of /proc) say 0 whatever they hold.
-    if (size <= 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
-        std::clearerr(file.get());
-        std::vector<std::uint8_t> bytes;
-        if (!readWholeFile(file.get(), bytes, reason)) return false;
-        return decode(texture, bytes.data(), bytes.size(), greyscale, alphaFromGrey, flipRows,
-                      fail);
-    }
-
+    const bool stream = file.isStream();
     std::uint8_t headers[fileHeaderSize + minInfoHeaderSize];
-    const std::size_t got = std::fread(headers, 1, sizeof headers, file.get());
-    if (got < sizeof headers && std::ferror(file.get())) return unreadable();
-    // A file that shrank since its size was taken is judged by what is left.
-    const std::uint64_t known = got < sizeof headers ? got : std::uint64_t(size);
+    std::size_t got = 0;
+    if (!stream) {
+        got = file.read(headers, sizeof headers);
+    } else if (const std::ptrdiff_t first = file.readSome(headers, sizeof headers); first > 0) {
+        got = std::size_t(first);
+        const bool signature = headers[0] == 'B' && (got < 2 || headers[1] == 'M');
+        if (signature) got += file.read(headers + got, sizeof headers - got);
+    }
+    if (file.failed()) return unreadable();
+    // A file that shrank since its size was taken is judged by what is left;
+    // a stream's end is not known until it comes.
+    const std::uint64_t unknown = std::numeric_limits<std::uint64_t>::max();
+    const std::uint64_t known = got < sizeof headers ? got : stream ? unknown : file.size();
     Layout layout;
     if (!checkHeaders(headers, got, known, layout, fail)) return false;
-    if (std::fseek(file.get(), long(layout.pixelOffset), SEEK_SET) != 0) return unreadable();
+    std::uint64_t position = got;
+    // Only a stream fails to seek; anything between the headers and the
+    // pixels is read past instead.
+    if (stream || std::fseek(file.file(), long(layout.pixelOffset), SEEK_SET) != 0) {
+        std::uint8_t skipped[4096];
+        while (position < layout.pixelOffset) {
+            const auto n =
+                std::size_t(std::min<std::uint64_t>(sizeof skipped, layout.pixelOffset - position));
+            const std::size_t read = file.read(skipped, n);
+            position += read;
+            if (read < n) break;
+        }
+        if (file.failed()) return unreadable();
+    }
+    // What the file is known to hold when it ends too early.
+    const auto truncated = [&](std::uint64_t size) {
+        return fail(Fault::Truncated, layout.stride * std::uint64_t(layout.height),
+                    layout.pixelOffset, stream ? size : std::uint64_t(file.size()));
+    };
+    if (stream && position < layout.pixelOffset) return truncated(position);
 
     // Rows in batches of about 256 KiB, with 16 bytes to spare after them
     // for the vector conversion's reads.
@@ -388,15 +378,19 @@ bool readFile(Texture& texture, const char* fileName, bool greyscale, bool alpha
     const auto rows = std::make_unique<std::uint8_t[]>(batchBytes + 16);
     const std::size_t outStride = static_cast<std::size_t>(layout.width) * 4;
     const std::size_t bytes = outStride * std::size_t(layout.height);
-    auto pixels = pixelBuffer(bytes);
+    // A stream's rows may never come: its pages are taken as they do.
+    auto pixels =
+        stream ? std::make_unique_for_overwrite<std::uint8_t[]>(bytes) : pixelBuffer(bytes);
+    std::uint64_t pixelBytesRead = 0;
     for (std::int32_t first = 0; first < layout.height; first += rowsAtOnce) {
         const std::int32_t count = std::min(rowsAtOnce, layout.height - first);
         const std::size_t wanted = std::size_t(layout.stride) * std::size_t(count);
-        if (std::fread(rows.get(), 1, wanted, file.get()) != wanted) {
-            // The file shrank since its size was taken.
-            if (std::ferror(file.get())) return unreadable();
-            return fail(Fault::Truncated, layout.stride * std::uint64_t(layout.height),
-                        layout.pixelOffset, std::uint64_t(size));
+        const std::size_t read = file.read(rows.get(), wanted);
+        pixelBytesRead += read;
+        if (read != wanted) {
+            // The file shrank since its size was taken, or the stream ended.
+            if (file.failed()) return unreadable();
+            return truncated(layout.pixelOffset + pixelBytesRead);
         }
         for (std::int32_t k = 0; k < count; ++k) {
             const std::uint8_t* in = rows.get() + std::size_t(layout.stride) * std::size_t(k);

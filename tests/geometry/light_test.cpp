@@ -100,11 +100,13 @@ TEST(Lights, ListOrderMattersAndOnlyTheFinalSumIsClamped) {
     Scene hot{coloured(300, -5, 1000)};
     EXPECT_COLOUR(hot.lit({})[0], 255, -5, 255);
 
-    // Lights of no known kind are skipped.
+    // Lights of no known kind are skipped, and so are null entries and lists.
     AmbientLight unassigned(100, 100, 100);
     unassigned.type = LightType(2);
     Light bare;
-    EXPECT_COLOUR(hot.lit({&unassigned, &bare})[0], 255, -5, 255);
+    EXPECT_COLOUR(hot.lit({&unassigned, nullptr, &bare})[0], 255, -5, 255);
+    hot.mesh->applyLights(nullptr, 2);
+    EXPECT_COLOUR(hot.mesh->transformedVertices()[0], 255, -5, 255);
 }
 
 TEST(Lights, ExtremeColoursSaturateInsteadOfOverflowing) {

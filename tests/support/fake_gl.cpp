@@ -73,7 +73,7 @@ bool operator==(const Call& a, const Call& b) {
 
 std::string format(const Call& call) {
 #define FAKEGL_NAME_OF(ret, name, ...) #name,
-    static const char* const names[] = {FAKEGL_ENTRY_POINTS(FAKEGL_NAME_OF)};
+    static const char* const names[] = {GLOAM_GL_CALLS(FAKEGL_NAME_OF)};
 #undef FAKEGL_NAME_OF
     std::string out = names[std::size_t(call.fn)];
     for (std::size_t k = 0; k < call.argCount; ++k) {
@@ -128,7 +128,7 @@ std::string differences(const std::vector<Call>& actual, const std::vector<Call>
 namespace call {
 #define FAKEGL_DEFINE_CALL(ret, name, params, args, bytes) \
     Call name params { return Maker{Fn::name} args; }
-FAKEGL_ENTRY_POINTS(FAKEGL_DEFINE_CALL)
+GLOAM_GL_CALLS(FAKEGL_DEFINE_CALL)
 #undef FAKEGL_DEFINE_CALL
 }  // namespace call
 
@@ -142,7 +142,7 @@ extern "C" {
         fakegl::logCall(fakegl::call::name args);         \
         return ret();                                     \
     }
-FAKEGL_ENTRY_POINTS(FAKEGL_DEFINE_ENTRY)
+GLOAM_GL_CALLS(FAKEGL_DEFINE_ENTRY)
 #undef FAKEGL_DEFINE_ENTRY
 }  // extern "C"
 
@@ -162,6 +162,6 @@ FAKEGL_ENTRY_POINTS(FAKEGL_DEFINE_ENTRY)
     extern "C" void* const fakegl_slot_##fn __asm__("__imp__" #fn "@" #bytes) = \
         reinterpret_cast<void*>(&fn);
 #endif
-FAKEGL_ENTRY_POINTS(FAKEGL_IMPORT_SLOT)
+GLOAM_GL_CALLS(FAKEGL_IMPORT_SLOT)
 #undef FAKEGL_IMPORT_SLOT
 #endif

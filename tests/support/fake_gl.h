@@ -23,64 +23,12 @@
 
 #include <gtest/gtest.h>
 
-#include "gloam/platform/gl.h"
-
-// The client-side vertex array calls of the renderer's array path.
-#define FAKEGL_ARRAY_ENTRY_POINTS(X)                                                              \
-    X(void, glColorPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16)    \
-    X(void, glDisableClientState, (GLenum a), (a), 4)                                             \
-    X(void, glDrawArrays, (GLenum a, GLint b, GLsizei c), (a, b, c), 12)                          \
-    X(void, glEnableClientState, (GLenum a), (a), 4)                                              \
-    X(void, glTexCoordPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16) \
-    X(void, glVertexPointer, (GLint a, GLenum b, GLsizei c, const GLvoid* d), (a, b, c, d), 16)
-
-// Every entry point once: return type, name, parameters, their names, and
-// the bytes they take on 32-bit Windows' stack.
-#define FAKEGL_ENTRY_POINTS(X)                                                                \
-    FAKEGL_ARRAY_ENTRY_POINTS(X)                                                              \
-    X(void, glAlphaFunc, (GLenum a, GLclampf b), (a, b), 8)                                   \
-    X(void, glBegin, (GLenum a), (a), 4)                                                      \
-    X(void, glBindTexture, (GLenum a, GLuint b), (a, b), 8)                                   \
-    X(void, glBlendFunc, (GLenum a, GLenum b), (a, b), 8)                                     \
-    X(void, glClear, (GLbitfield a), (a), 4)                                                  \
-    X(void, glClearColor, (GLclampf a, GLclampf b, GLclampf c, GLclampf d), (a, b, c, d), 16) \
-    X(void, glColor4f, (GLfloat a, GLfloat b, GLfloat c, GLfloat d), (a, b, c, d), 16)        \
-    X(void, glDisable, (GLenum a), (a), 4)                                                    \
-    X(void, glDrawBuffer, (GLenum a), (a), 4)                                                 \
-    X(void, glEnable, (GLenum a), (a), 4)                                                     \
-    X(void, glEnd, (), (), 0)                                                                 \
-    X(void, glFinish, (), (), 0)                                                              \
-    X(void, glLineWidth, (GLfloat a), (a), 4)                                                 \
-    X(void, glLoadIdentity, (), (), 0)                                                        \
-    X(void, glMatrixMode, (GLenum a), (a), 4)                                                 \
-    X(void, glPixelStorei, (GLenum a, GLint b), (a, b), 8)                                    \
-    X(void, glPointSize, (GLfloat a), (a), 4)                                                 \
-    X(void, glReadPixels,                                                                     \
-      (GLint a, GLint b, GLsizei c, GLsizei d, GLenum e, GLenum f, GLvoid * g),               \
-      (a, b, c, d, e, f, g), 28)                                                              \
-    X(void, glShadeModel, (GLenum a), (a), 4)                                                 \
-    X(void, glTexCoord3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12)                   \
-    X(void, glTexEnvf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12)                        \
-    X(void, glTexImage2D,                                                                     \
-      (GLenum a, GLint b, GLint c, GLsizei d, GLsizei e, GLint f, GLenum g, GLenum h,         \
-       const GLvoid* i),                                                                      \
-      (a, b, c, d, e, f, g, h, i), 36)                                                        \
-    X(void, glTexParameterf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12)                  \
-    X(void, glVertex3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12)                     \
-    X(void, glViewport, (GLint a, GLint b, GLsizei c, GLsizei d), (a, b, c, d), 16)           \
-    X(GLint, gluBuild2DMipmaps,                                                               \
-      (GLenum a, GLint b, GLsizei c, GLsizei d, GLenum e, GLenum f, const void* g),           \
-      (a, b, c, d, e, f, g), 28)                                                              \
-    X(void, gluLookAt,                                                                        \
-      (GLdouble a, GLdouble b, GLdouble c, GLdouble d, GLdouble e, GLdouble f, GLdouble g,    \
-       GLdouble h, GLdouble i),                                                               \
-      (a, b, c, d, e, f, g, h, i), 72)                                                        \
-    X(void, gluPerspective, (GLdouble a, GLdouble b, GLdouble c, GLdouble d), (a, b, c, d), 32)
+#include "gloam/platform/gl_calls.h"
 
 namespace fakegl {
 
 #define FAKEGL_ENUMERATOR(ret, name, ...) name,
-enum class Fn : std::uint8_t { FAKEGL_ENTRY_POINTS(FAKEGL_ENUMERATOR) };
+enum class Fn : std::uint8_t { GLOAM_GL_CALLS(FAKEGL_ENUMERATOR) };
 #undef FAKEGL_ENUMERATOR
 
 enum class Kind : std::uint8_t { Hex, Int, Float, Double };  // how an argument prints
@@ -131,7 +79,7 @@ inline ::testing::AssertionResult callsAre(const std::vector<Call>& expected) {
 // The Call each entry point records, for building expected streams.
 namespace call {
 #define FAKEGL_DECLARE(ret, name, params, ...) Call name params;
-FAKEGL_ENTRY_POINTS(FAKEGL_DECLARE)
+GLOAM_GL_CALLS(FAKEGL_DECLARE)
 #undef FAKEGL_DECLARE
 }  // namespace call
 

@@ -247,7 +247,7 @@ TEST(ReadBitmap, ReadsTheWholeFileOrNothing) {
     EXPECT_FALSE(readBitmap(t, missing.c_str(), false, false, false, error));
     EXPECT_EQ(error.message(), missing + ": cannot open: " + systemReason(ENOENT));
     EXPECT_FALSE(readBitmap(t, dir.string().c_str(), false, false, false, error));
-    EXPECT_EQ(error.message().rfind(dir.string() + ": cannot ", 0), 0u) << error.message();
+    EXPECT_EQ(error.message(), dir.string() + ": is a directory");
     ASSERT_TRUE(readBitmap(t, path.c_str(), false, false, true, error));
     expectRows(t, 5, 3, true);
     EXPECT_EQ(error.reason, "");

@@ -10,6 +10,7 @@
 
 #include <cstring>
 
+#include "gloam/platform/input_messages.h"
 #include "gloam/platform/x11/backend.h"
 
 namespace gloam::x11standin {
@@ -222,51 +223,36 @@ WPARAM keyStateOf(unsigned state) {
     return keys;
 }
 
+// X numbers the buttons 1 left, 2 middle, 3 right, then the wheels' notches:
+// 4 away from the user, 5 towards, 6 left, 7 right. Buttons 8 and up make no
+// message.
+constexpr PointerButton xButtons[] = {PointerButton::Left,         PointerButton::Middle,
+                                      PointerButton::Right,        PointerButton::WheelAway,
+                                      PointerButton::WheelTowards, PointerButton::WheelLeft,
+                                      PointerButton::WheelRight};
+
 // X reports the buttons as they were before the event, Windows as they are
-// after it. Buttons 4 to 7 are the wheels, one notch per press; their
-// releases say nothing, and the wheel turns the window under the pointer
-// (as Windows 10 has it by default; older Windows sent it to the focus).
-// Buttons 8 and up make no message. Every click is a single click: no window class here
-// asks for double clicks, and the stand-in does not make them. While a
-// button is down X keeps sending the pointer to the window it went down in,
-// outside it too, which the stand-in passes on as Windows would to a window
-// that captures the mouse on a press: moves, and the release, with client
-// coordinates that may be negative or past the edge.
+// after it. A notch is one press, and its release says nothing; the wheel
+// turns the window under the pointer (as Windows 10 has it by default; older
+// Windows sent it to the focus). Every click is a single click: no window
+// class here asks for double clicks, and the stand-in does not make them.
+// While a button is down X keeps sending the pointer to the window it went
+// down in, outside it too, which the stand-in passes on as Windows would to
+// a window that captures the mouse on a press: moves, and the release, with
+// client coordinates that may be negative or past the edge.
 bool translateButton(const XButtonEvent& e, HWND window) {
+    if (e.button < 1 || e.button > std::size(xButtons)) return false;
+    const ButtonMessages& b = messagesOf(xButtons[e.button - 1]);
     const bool press = e.type == ButtonPress;
-    unsigned state = e.state;
-    UINT message = 0;
-    LPARAM where = MAKELPARAM(e.x, e.y);
-    WORD delta = 0;
-    switch (e.button) {
-        case Button1:
-            message = press ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-            state = press ? state | Button1Mask : state & ~Button1Mask;
-            break;
-        case Button2:
-            message = press ? WM_MBUTTONDOWN : WM_MBUTTONUP;
-            state = press ? state | Button2Mask : state & ~Button2Mask;
-            break;
-        case Button3:
-            message = press ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-            state = press ? state | Button3Mask : state & ~Button3Mask;
-            break;
-        case Button4:  // away from the user
-        case Button5:
-        case 6:  // left
-        case 7:
-            if (!press) return false;
-            message = e.button <= Button5 ? WM_MOUSEWHEEL : WM_MOUSEHWHEEL;
-            delta = WORD(e.button == Button4 || e.button == 7 ? WHEEL_DELTA : -WHEEL_DELTA);
-            // Windows gives the wheel's position on the screen.
-            where = MAKELPARAM(e.x_root, e.y_root);
-            break;
-        default:
-            return false;
-    }
+    const UINT message = press ? b.press : b.release;
+    if (message == WM_NULL) return false;
+    const WPARAM before = keyStateOf(e.state);
+    const WPARAM held = press ? before | b.held : before & ~b.held;
+    // Windows gives the wheel's position on the screen.
+    const LPARAM where = b.wheelDelta != 0 ? MAKELPARAM(e.x_root, e.y_root) : MAKELPARAM(e.x, e.y);
     standin::postInput(MSG{window,
                            message,
-                           MAKEWPARAM(keyStateOf(state), delta),
+                           MAKEWPARAM(held, b.wheelDelta),
                            where,
                            DWORD(e.time),
                            {e.x_root, e.y_root}});

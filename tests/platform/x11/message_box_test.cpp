@@ -90,10 +90,11 @@ TEST(MessageBoxOnDisplay, TheCloseRequestReturnAndTheOkButtonDismissItOtherInput
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     // Each way that dismisses a box, after input that must not (another key,
     // a click beside the button); the text is the box's, of one line or two.
-    enum Way { closeRequest, returnKey, okButton };
-    for (const Way way : {closeRequest, returnKey, okButton}) {
-        SCOPED_TRACE(way);
-        Box box(way == okButton ? "two\nlines" : "Cannot open wethrdwood.bmp", "Warning");
+    enum class Way { CloseRequest, ReturnKey, OkButton };
+    using enum Way;
+    for (const Way way : {CloseRequest, ReturnKey, OkButton}) {
+        SCOPED_TRACE(int(way));
+        Box box(way == OkButton ? "two\nlines" : "Cannot open wethrdwood.bmp", "Warning");
         const Window w = x.findWindow("Warning", 10s);
         ASSERT_NE(w, 0u) << "no box titled Warning appeared";
         send(d, w, XK_a);
@@ -101,12 +102,12 @@ TEST(MessageBoxOnDisplay, TheCloseRequestReturnAndTheOkButtonDismissItOtherInput
         EXPECT_EQ(box.answer(300ms), -1) << "dismissed by another key or a click beside the button";
         XWindowAttributes a;
         ASSERT_TRUE(XGetWindowAttributes(d, w, &a));
-        if (way == closeRequest) x.requestClose(w);
-        if (way == returnKey) send(d, w, XK_Return);
+        if (way == CloseRequest) x.requestClose(w);
+        if (way == ReturnKey) send(d, w, XK_Return);
         // The button sits centred at the bottom.
-        if (way == okButton) send(d, w, 0, Button1, a.width / 2, a.height - 16 - 13);
+        if (way == OkButton) send(d, w, 0, Button1, a.width / 2, a.height - 16 - 13);
         EXPECT_EQ(box.answer(), IDOK);
-        EXPECT_EQ(box.written(), way == okButton ? "Warning: two\nlines\n"
+        EXPECT_EQ(box.written(), way == OkButton ? "Warning: two\nlines\n"
                                                  : "Warning: Cannot open wethrdwood.bmp\n");
     }
 }

@@ -23,8 +23,11 @@
 #include <tuple>
 #include <vector>
 
+#include "gloam/app/app.h"
+#include "gloam/platform/standin.h"
 #include "gloam/platform/win32.h"
 #include "gloam/platform/x11/x11_standin.h"
+#include "gloam/render/renderer.h"
 #include "tests/support/harness.h"
 
 using namespace gloam;
@@ -38,22 +41,6 @@ struct Seen {
     bool operator==(const Seen&) const = default;
 };
 std::vector<Seen> seen;
-PAINTSTRUCT paint;
-
-// The program's window procedure in small, with every message written down.
-LRESULT CALLBACK recorder(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    seen.push_back({message, wParam, lParam});
-    if (message == WM_PAINT) {
-        BeginPaint(window, &paint);
-        EndPaint(window, &paint);
-        return 0;
-    }
-    if (message == WM_CLOSE) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
 
 std::vector<UINT> messagesSeen() {
     std::vector<UINT> messages;
@@ -61,25 +48,18 @@ std::vector<UINT> messagesSeen() {
     return messages;
 }
 
-// The program's pixel format, and its window (of a class with the recorder).
-PIXELFORMATDESCRIPTOR appFormat() {
-    PIXELFORMATDESCRIPTOR p{};
-    p.nSize = sizeof p;
-    p.nVersion = 1;
-    p.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    p.iPixelType = PFD_TYPE_RGBA;
-    p.cColorBits = 24;
-    p.cDepthBits = 32;
-    return p;
+// The program's own window, class, style and pixel format, with every
+// message its procedure gets written down on the way in.
+LRESULT CALLBACK recorder(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    seen.push_back({message, wParam, lParam});
+    return windowProc(window, message, wParam, lParam);
 }
 
-HWND createAppLikeWindow() {
+HWND createProgramWindow() {
     seen.clear();
-    WNDCLASSA c{CS_OWNDC, recorder, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, "OpenGL"};
-    RegisterClassA(&c);  // fails from the second window on, harmlessly
-    return CreateWindowExA(0, "OpenGL", "Simple OpenGL App",
-                           WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 1024, 768,
-                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND window = createAppWindow("Simple OpenGL App", 0, 0, 1024, 768);
+    if (window != nullptr) standin::findWindow(window)->procedure = recorder;
+    return window;
 }
 
 // Mesa unloads its driver when the last connection that used it closes, and
@@ -101,6 +81,7 @@ protected:
     virtual std::vector<std::string> serverArguments() { return {}; }
 
     void SetUp() override {
+        appInstance = nullptr;  // every test's server starts without the class
         server.emplace(std::filesystem::path{}, serverArguments());
         setenv("DISPLAY", server->display().c_str(), 1);
         client.emplace(server->display());
@@ -114,13 +95,12 @@ protected:
         server.reset();
     }
 
-    // What the program does before its first frame: window, pixel format,
-    // context, then shown and updated; and the first events handled.
+    // What the program does before its first frame: window with its pixel
+    // format, context, then shown and updated; and the first events handled.
     HWND createShownWithContext() {
-        HWND window = createAppLikeWindow();
+        HWND window = createProgramWindow();
+        if (window == nullptr) return nullptr;
         HDC dc = GetDC(window);
-        PIXELFORMATDESCRIPTOR p = appFormat();
-        if (!SetPixelFormat(dc, ChoosePixelFormat(dc, &p), &p)) return nullptr;
         context = wglCreateContext(dc);
         if (!wglMakeCurrent(dc, context)) return nullptr;
         ShowWindow(window, SW_SHOWDEFAULT);
@@ -167,20 +147,18 @@ protected:
 };
 
 TEST_F(X11Test, CreationReportsTheClientSizeAndShowingPaintsWithoutAnother) {
-    HWND window = createAppLikeWindow();
+    viewportWidth = viewportHeight = 0;
+    HWND window = createProgramWindow();
     ASSERT_NE(window, nullptr);
     // No window manager runs, so only the stand-in can report the size, and
     // it does so inside CreateWindowExA, as Windows does.
-    EXPECT_EQ(messagesSeen(), (std::vector<UINT>{WM_GETMINMAXINFO, WM_NCCREATE, WM_NCCALCSIZE,
-                                                 WM_CREATE, WM_SIZE, WM_MOVE}));
-    ASSERT_EQ(seen.size(), 6u);
-    EXPECT_EQ(seen[4], (Seen{WM_SIZE, SIZE_RESTORED, MAKELPARAM(1008, 729)}));
+    EXPECT_EQ(viewportWidth, 1008);
+    EXPECT_EQ(viewportHeight, 729);
     EXPECT_EQ(attributesOf(window).map_state, IsUnmapped);
     // The title, the close protocol and the visual are the end-to-end tests'
     // part: the program is found by its title, closed, and draws its frames.
     // Mapping without a window manager reports no size, and the stand-in
     // must not make one up either.
-    seen.clear();
     EXPECT_FALSE(ShowWindow(window, SW_SHOWDEFAULT));
     EXPECT_TRUE(UpdateWindow(window));
     EXPECT_EQ(messagesSeen(), (std::vector<UINT>{WM_SHOWWINDOW, WM_PAINT}));
@@ -232,11 +210,13 @@ TEST_F(X11Test, ExposuresBecomeOnePaintAndAWindowManagersResizeAndMinimiseSizeMe
     pump(window);
     EXPECT_EQ(messagesSeen(), (std::vector<UINT>{WM_PAINT}));
 
-    // Shrinking exposes nothing new.
+    // Shrinking exposes nothing new; the paint is the program's own, asked
+    // for by every size.
     seen.clear();
     XResizeWindow(observer, native, 640, 480);
     pump(window);
-    EXPECT_EQ(seen, (std::vector<Seen>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)}}));
+    const Seen paint{WM_PAINT, 0, 0};
+    EXPECT_EQ(seen, (std::vector<Seen>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)}, paint}));
 
     // Iconified as ICCCM has it: the state property, then the unmap.
     seen.clear();
@@ -246,7 +226,7 @@ TEST_F(X11Test, ExposuresBecomeOnePaintAndAWindowManagersResizeAndMinimiseSizeMe
                     reinterpret_cast<unsigned char*>(state), 2);
     XUnmapWindow(observer, native);
     pump(window);
-    EXPECT_EQ(seen, (std::vector<Seen>{{WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0)}}));
+    EXPECT_EQ(seen, (std::vector<Seen>{{WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0)}, paint}));
 
     seen.clear();
     state[0] = 1;  // NormalState
@@ -254,8 +234,7 @@ TEST_F(X11Test, ExposuresBecomeOnePaintAndAWindowManagersResizeAndMinimiseSizeMe
                     reinterpret_cast<unsigned char*>(state), 2);
     XMapWindow(observer, native);
     pump(window);
-    EXPECT_EQ(seen, (std::vector<Seen>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)},
-                                       {WM_PAINT, 0, 0}}));
+    EXPECT_EQ(seen, (std::vector<Seen>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)}, paint}));
 }
 
 class X11WithoutGlx : public X11Test {
@@ -264,9 +243,17 @@ protected:
 };
 
 TEST_F(X11WithoutGlx, TheWindowIsMadeButNoPixelFormatIsOffered) {
-    HWND window = createAppLikeWindow();
+    WNDCLASSA c{};
+    c.lpfnWndProc = DefWindowProcA;
+    c.lpszClassName = "plain";
+    RegisterClassA(&c);
+    HWND window = CreateWindowExA(0, "plain", "", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
+                                  nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
-    PIXELFORMATDESCRIPTOR p = appFormat();
+    PIXELFORMATDESCRIPTOR p{};
+    p.nSize = sizeof p;
+    p.nVersion = 1;
+    p.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
     EXPECT_EQ(ChoosePixelFormat(GetDC(window), &p), 0);
     EXPECT_FALSE(SetPixelFormat(GetDC(window), 1, &p));
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -26,10 +25,6 @@ namespace gloam {
 namespace {
 
 constexpr std::string_view header = "POBFILE";
-constexpr std::string_view countsComment = "#Number of Vertices, Number of Indices";
-constexpr std::string_view verticesComment = "#Vertex Definitions, 1 per line, x,y,z";
-constexpr std::string_view trianglesComment = "#Triangles, 1 per line, vertex num for point 1,2,3";
-constexpr std::string_view uvsComment = "#TCoords, tu, tv pairs, 3 per triangle";
 
 // The format caps comment lines at 79 characters so that a reader can keep a
 // line in an 80-byte buffer; a longer one is not a POB file.
@@ -99,15 +94,6 @@ enum class Fault {
 
 constexpr float powersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f};
 
-// A file's bytes. The buffer is not zero-filled: for a large file that
-// costs a good part of the reading time, and only the bytes read are used.
-struct FileBytes {
-    LargeArray<char> data;
-    std::size_t size = 0;
-
-    std::string_view text() const { return {data.get(), size}; }
-};
-
 // The plain reader's report: nothing is kept, so the compiler drops every
 // trace of the diagnosis from its loops.
 struct NoReport {
@@ -134,98 +120,119 @@ struct Report {
     }
 };
 
+// Line and column (from 1, in bytes) of the byte after those counted, which
+// arrive in pieces. Counted only where a failure needs it: after a failed
+// parse, or as a stream goes by, whose bytes cannot be read again.
+struct Position {
+    std::int64_t line = 1, column = 1;
+
+    void count(const char* from, std::size_t size) {
+        for (const char* lf; (lf = static_cast<const char*>(std::memchr(from, '\n', size)));) {
+            ++line;
+            column = 1;
+            size -= std::size_t(lf + 1 - from);
+            from = lf + 1;
+        }
+        column += std::int64_t(size);
+    }
+};
+
+// What may stand in a number: a run of these longer than a piece may still
+// be one, so the piece grows to hold it.
+bool isNumberByte(char c) {
+    return isDigit(c) || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E';
+}
+
 // A file read in pieces that each end with a line end (or at the end of the
 // file), so that no line, and so no number, is ever split between two of
 // them. One small buffer serves the whole file: it stays in the caches, and
 // a large file needs no memory of its size, all of it fresh pages that the
 // system would first have to clear. A line longer than the buffer makes it
 // grow.
+//
+// A stream (a pipe, a device) is read as it arrives, and a piece is handed
+// over as soon as it holds a line end, so that the parse sees a wrong byte
+// as soon as its line is in. A full buffer without a line end cannot make a
+// stream's buffer grow without bound: it is handed over as a partial piece
+// cut after its last separator, which splits no number but a line, and
+// only a run of number bytes longer than the buffer makes it grow (that may
+// still be a valid number). The first line is checked byte by byte as it
+// arrives, so that a stream that does not start as a POB file is refused
+// without waiting for a line end it may never send.
 class Pieces {
 public:
     // False, with the reason, when the file cannot be opened.
-    bool open(const char* fileName, std::string& why) {
-        file = std::fopen(fileName, "rb");
-        if (!file) {
-            why = "cannot open: " + systemReason(errno);
-            return false;
-        }
-        // The size bounds what the counts may announce before anything is
-        // allocated; a file that cannot tell it (a pipe) is read whole first.
-        if (std::fseek(file, 0, SEEK_END) == 0) {
-            const long size = std::ftell(file);
-            // Some files (those of /proc) say 0 whatever they hold.
-            if (size > 0 && std::fseek(file, 0, SEEK_SET) == 0) fileSize = size;
-        }
-        if (fileSize < 0) std::clearerr(file);
-        return true;
-    }
-    ~Pieces() {
-        if (file) std::fclose(file);
-    }
+    bool open(const char* fileName, std::string& why) { return input.open(fileName, why); }
 
-    // Whether the size is known, so that the file can be read in pieces.
-    bool sized() const { return fileSize >= 0; }
+    // Whether the file is a stream, whose size is not known.
+    bool isStream() const { return input.isStream(); }
 
     // The next piece, after the one last given; false at the end of the file
     // or when it cannot be read (error() says so).
     bool next(const char*& from, const char*& to) {
+        if (isStream()) passed.count(buffer.get(), given);
         std::memmove(buffer.get(), buffer.get() + given, filled - given);
         filled -= given;
         start += std::int64_t(given);
         given = 0;
-        std::size_t lineEnd = 0;
+        partialPiece = false;
+        std::size_t searched = 0, cut = 0;
         while (true) {
-            // The last line end in what is there, searched from the back.
-            for (std::size_t i = filled; i > 0; --i) {
+            // The last line end in what is new, searched from the back.
+            for (std::size_t i = filled; i > searched; --i) {
                 if (buffer[i - 1] == '\n') {
-                    lineEnd = i;
+                    cut = i;
                     break;
                 }
             }
-            if (lineEnd > 0 || atEnd) break;
-            if (filled == capacity) grow();
-            const std::size_t got = std::fread(buffer.get() + filled, 1, capacity - filled, file);
-            filled += got;
-            if (got == 0) {
-                atEnd = true;
-                if (std::ferror(file)) failure = errno ? errno : EIO;
+            searched = filled;
+            if (cut > 0 || atEnd) break;
+            if (filled == capacity) {
+                if (isStream() && (cut = separatorCut()) > 0) {
+                    partialPiece = true;
+                    break;
+                }
+                grow();
             }
+            if (isStream()) {
+                const std::ptrdiff_t got = input.readSome(buffer.get() + filled, capacity - filled);
+                if (got > 0) filled += std::size_t(got);
+                atEnd = got <= 0 || !firstLineFits();
+            } else {
+                filled += input.read(buffer.get() + filled, capacity - filled);
+                atEnd = filled < capacity;
+            }
+            if (input.failed()) failure = input.error();
         }
-        given = lineEnd > 0 ? lineEnd : filled;
+        given = cut > 0 ? cut : filled;
         from = buffer.get();
         to = from + given;
         return given > 0;
     }
 
+    // Whether the piece last given ends inside a line, which then goes on
+    // for longer than the buffer.
+    bool partial() const { return partialPiece; }
     // The file offset of the piece last given.
     std::int64_t offset() const { return start; }
-    // Bytes of the file after the piece last given.
+    // Bytes of the file after the piece last given; for a stream, which may
+    // hold any amount, more than any counts can ask for.
     std::int64_t after() const {
-        return std::max<std::int64_t>(fileSize - start - std::int64_t(given), 0);
+        if (isStream()) return std::int64_t{1} << 60;
+        return std::max<std::int64_t>(input.size() - start - std::int64_t(given), 0);
     }
     // The system's error number when a read failed, else 0.
     int error() const { return failure; }
 
-    // The rest of the file as one block, for a file of unknown size.
-    bool readAll(FileBytes& bytes) {
-        std::size_t capacity = 1 << 16, used = 0;
-        auto data = makeLargeArrayForOverwrite<char>(capacity);
-        while (true) {
-            const std::size_t got = std::fread(data.get() + used, 1, capacity - used, file);
-            used += got;
-            if (used < capacity) break;
-            auto bigger = makeLargeArrayForOverwrite<char>(capacity * 2);
-            std::memcpy(bigger.get(), data.get(), used);
-            data = std::move(bigger);
-            capacity *= 2;
-        }
-        if (std::ferror(file)) {
-            failure = errno ? errno : EIO;
-            return false;
-        }
-        bytes.data = std::move(data);
-        bytes.size = used;
-        return true;
+    // The line and column of `offset` in a stream, which lies in the piece
+    // last given or the bytes read after it.
+    void place(std::int64_t offset, FileError& error) const {
+        Position at = passed;
+        const std::int64_t inBuffer =
+            std::clamp<std::int64_t>(offset - start, 0, std::int64_t(filled));
+        at.count(buffer.get(), std::size_t(inBuffer));
+        error.line = at.line;
+        error.column = at.column;
     }
 
 private:
@@ -236,15 +243,42 @@ private:
         buffer = std::move(bigger);
     }
 
+    // Where a full buffer without a line end is cut: after its last
+    // separator, unless that is a CR whose LF may come next; 0 when it holds
+    // a run of number bytes alone, which must be kept whole. With neither,
+    // all of it: the parse fails inside it.
+    std::size_t separatorCut() const {
+        for (std::size_t i = filled; i > 0; --i) {
+            const char c = buffer[i - 1];
+            if (isSpace(c) && !(c == '\r' && i == filled)) return i;
+        }
+        const bool number = std::all_of(buffer.get(), buffer.get() + filled - 1, isNumberByte) &&
+                            (isNumberByte(buffer[filled - 1]) || buffer[filled - 1] == '\r');
+        return number ? 0 : filled;
+    }
+
+    // While the first line of a stream is still coming: whether what has
+    // come so far can begin "POBFILE" and its line end.
+    bool firstLineFits() const {
+        if (start > 0) return true;
+        constexpr std::string_view line = "POBFILE\r\n";
+        for (std::size_t i = 0; i < filled && i < line.size(); ++i) {
+            if (buffer[i] == '\n' && i >= header.size()) return true;
+            if (buffer[i] != line[i]) return false;
+        }
+        return true;
+    }
+
     static constexpr std::size_t pieceSize = std::size_t{256} << 10;
-    std::FILE* file = nullptr;
-    std::int64_t fileSize = -1;
+    InputFile input;
     std::size_t capacity = pieceSize;
     std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(pieceSize);
     std::size_t filled = 0;  // bytes in the buffer
     std::size_t given = 0;   // of which the last piece
     std::int64_t start = 0;  // file offset of the buffer's first byte
+    Position passed;         // of the buffer's first byte, in a stream
     bool atEnd = false;
+    bool partialPiece = false;
     int failure = 0;
 };
 
@@ -261,6 +295,8 @@ public:
 
     // Bytes of the text not read yet.
     std::int64_t remaining() const { return (end - p) + (more ? more->after() : 0); }
+    // Whether the text's size is known, so that it bounds the counts.
+    bool bounded() const { return !more || !more->isStream(); }
     const char* at() const { return p; }
 
     // A place in the text that stays valid when the cursor moves on to
@@ -323,7 +359,10 @@ public:
                              : static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
         const char* stop = lf ? lf : end;
         const char* textEnd = lf && stop > p && stop[-1] == '\r' ? stop - 1 : stop;
-        if (textEnd - p > maxCommentLength) return fault(p + maxCommentLength, Fault::LongComment);
+        // A partial piece of a stream ends inside a line longer than it.
+        if (textEnd - p > maxCommentLength || (!lf && more && more->partial())) {
+            return fault(p + maxCommentLength, Fault::LongComment);
+        }
         nextLine(lf ? lf + 1 : end);
         return true;
     }
@@ -631,29 +670,48 @@ std::string reasonFor(const Report& report) {
     return "not a valid POB file";
 }
 
-// Faults in an array that the reader fills in order a window ahead of the
-// elements being written: one call a window instead of a fault a page, yet
-// never more than a window of memory for numbers that have not arrived, so
-// that a file whose counts promise more than it holds costs little.
+// An array that the reader fills in order. When the file's size has bounded
+// the count, all of it is taken at once and its pages are faulted a window
+// ahead of the elements being written: one call a window instead of a fault
+// a page, yet never more than a window of memory for numbers that have not
+// arrived, so that a file whose counts promise more than it holds costs
+// little. A stream bounds nothing, so its array starts small and doubles as
+// the numbers arrive: counts that promise more than the stream brings cost
+// only what it brought.
 template <class T>
-class FillAhead {
+class Filling {
 public:
-    explicit FillAhead(const LargeArray<T>& array, std::size_t count)
-        : data(array.get()), count(count) {}
+    Filling(std::size_t count, bool bounded)
+        : count(count),
+          capacity(bounded ? count : std::min(count, std::size_t{1024})),
+          prefault(bounded),
+          array(large_array::storage<T>(capacity)) {}
 
-    // Elements up to `end` are about to be written.
-    void before(std::size_t end) {
-        while (ready < std::min(end, count)) {
+    // The array, with room for elements up to `end`; those before `done`
+    // have been written and are kept if it moves.
+    T* before(std::size_t done, std::size_t end) {
+        if (end > capacity) {
+            capacity = std::min(count, std::max(2 * capacity, end));
+            LargeArray<T> bigger(large_array::storage<T>(capacity));
+            std::uninitialized_copy_n(array.get(), done, bigger.get());
+            array = std::move(bigger);
+        }
+        while (prefault && ready < std::min(end, count)) {
             const std::size_t n = std::min(window, count - ready);
-            large_array::prefault(data + ready, n * sizeof(T));
+            large_array::prefault(array.get() + ready, n * sizeof(T));
             ready += n;
         }
+        return array.get();
     }
+
+    LargeArray<T> take() { return std::move(array); }
 
 private:
     static constexpr std::size_t window = (std::size_t{2} << 20) / sizeof(T);
-    T* data;
     std::size_t count;
+    std::size_t capacity;
+    bool prefault;
+    LargeArray<T> array;
     std::size_t ready = 0;
 };
 
@@ -697,45 +755,40 @@ std::unique_ptr<Mesh> parse(Cursor<Fail>& in) {
     // once rather than cleared first; one that is given up part-way is only
     // released, which its trivially destructible elements allow.
     constexpr int batch = 64;
-    LargeArray<Vertex> vertices(large_array::storage<Vertex>(std::size_t(vertexCount)));
-    FillAhead vertexPages(vertices, std::size_t(vertexCount));
+    Filling<Vertex> vertices(std::size_t(vertexCount), in.bounded());
     float positions[3 * batch];
     for (std::int32_t i = 0; i < vertexCount; i += batch) {
         const int n = std::min(batch, vertexCount - i);
-        vertexPages.before(std::size_t(i + n));
+        Vertex* v = vertices.before(std::size_t(i), std::size_t(i + n));
         if (!in.readMany(positions, 3 * n)) return nullptr;
         for (int k = 0; k < n; ++k) {
-            ::new (&vertices[i + k]) Vertex();
-            vertices[i + k].setPosition(positions[3 * k], positions[3 * k + 1],
-                                        positions[3 * k + 2]);
+            ::new (&v[i + k]) Vertex();
+            v[i + k].setPosition(positions[3 * k], positions[3 * k + 1], positions[3 * k + 2]);
         }
     }
     if (!in.sectionEnd(vertexCount > 0, Fault::VerticesLineEnd)) return nullptr;
 
-    LargeArray<Triangle> triangles(large_array::storage<Triangle>(std::size_t(triangleCount)));
-    FillAhead trianglePages(triangles, std::size_t(triangleCount));
+    Filling<Triangle> triangles(std::size_t(triangleCount), in.bounded());
     std::int32_t indices[3 * batch];
     for (std::int32_t t = 0; t < triangleCount; t += batch) {
         const int n = std::min(batch, triangleCount - t);
-        trianglePages.before(std::size_t(t + n));
+        Triangle* into = triangles.before(std::size_t(t), std::size_t(t + n));
         if (!in.readMany(indices, 3 * n, vertexCount)) return nullptr;
         for (int k = 0; k < n; ++k) {
-            ::new (&triangles[t + k])
-                Triangle{indices[3 * k], indices[3 * k + 1], indices[3 * k + 2]};
+            ::new (&into[t + k]) Triangle{indices[3 * k], indices[3 * k + 1], indices[3 * k + 2]};
         }
     }
     if (!in.sectionEnd(triangleCount > 0, Fault::TrianglesLineEnd)) return nullptr;
 
-    LargeArray<TriangleUV> uvs(large_array::storage<TriangleUV>(std::size_t(triangleCount)));
-    FillAhead uvPages(uvs, std::size_t(triangleCount));
+    Filling<TriangleUV> uvs(std::size_t(triangleCount), in.bounded());
     float corners[6 * batch];
     for (std::int32_t t = 0; t < triangleCount; t += batch) {
         const int n = std::min(batch, triangleCount - t);
-        uvPages.before(std::size_t(t + n));
+        TriangleUV* into = uvs.before(std::size_t(t), std::size_t(t + n));
         if (!in.readMany(corners, 6 * n)) return nullptr;
         for (int k = 0; k < n; ++k) {
             const float* c = corners + 6 * k;
-            TriangleUV& uv = *::new (&uvs[t + k]) TriangleUV();
+            TriangleUV& uv = *::new (&into[t + k]) TriangleUV();
             for (int j = 0; j < 3; ++j) {
                 uv[j].tu = c[2 * j];
                 uv[j].tv = c[2 * j + 1];
@@ -744,13 +797,13 @@ std::unique_ptr<Mesh> parse(Cursor<Fail>& in) {
     }
     // Further numbers would mean the counts are wrong.
     if (!in.onlySpaceLeft()) return nullptr;
-    return std::make_unique<Mesh>(vertexCount, std::move(vertices), triangleCount,
-                                  std::move(triangles), std::move(uvs));
+    return std::make_unique<Mesh>(vertexCount, vertices.take(), triangleCount, triangles.take(),
+                                  uvs.take());
 }
 
-// Line and column (from 1, in bytes) of a byte, from the bytes before it,
-// handed over in pieces. Counted only once a parse has failed, so that
-// reading never pays for it.
+// Line and column of a byte, from the bytes before it, handed over in
+// pieces. Counted only once a parse has failed, so that reading never pays
+// for it.
 class Place {
 public:
     explicit Place(std::int64_t offset) : left(offset) {}
@@ -758,26 +811,19 @@ public:
     // Takes the next bytes; false once the byte is reached.
     bool take(const char* from, std::size_t size) {
         const auto n = std::size_t(std::min<std::int64_t>(left, std::int64_t(size)));
-        for (std::size_t i = 0; i < n; ++i) {
-            if (from[i] == '\n') {
-                ++line;
-                column = 1;
-            } else {
-                ++column;
-            }
-        }
+        at.count(from, n);
         left -= std::int64_t(n);
         return left > 0;
     }
 
     void into(FileError& error) const {
-        error.line = line;
-        error.column = column;
+        error.line = at.line;
+        error.column = at.column;
     }
 
 private:
     std::int64_t left;
-    std::int64_t line = 1, column = 1;
+    Position at;
 };
 
 // The place of `offset` in a file, read again from its start.
@@ -799,87 +845,13 @@ std::unique_ptr<Mesh> parseText(std::string_view text, Fail& fail) {
     return parse(in);
 }
 
-// A file in pieces, or whole when its size is unknown (`whole` then holds
-// it). Null as well when a read failed, which pieces.error() tells.
+// A file in pieces; null as well when a read failed, which pieces.error()
+// tells.
 template <class Fail>
-std::unique_ptr<Mesh> parseFile(Pieces& pieces, Fail& fail, FileBytes& whole) {
-    if (pieces.sized()) {
-        Cursor<Fail> in(pieces, fail);
-        auto mesh = parse(in);
-        return pieces.error() ? nullptr : std::move(mesh);
-    }
-    return pieces.readAll(whole) ? parseText(whole.text(), fail) : nullptr;
-}
-
-// Formats into one buffer. Each line asks for room for its longest possible
-// form first, so the number writers never check bounds themselves. Without
-// a file the buffer grows to hold everything; with one it stays small and is
-// written out whenever it fills, so that a large mesh never needs its whole
-// text in memory (the fresh pages alone would cost more than the writing).
-// The buffer is not zero-filled: for a large mesh that would cost about as
-// much as formatting the numbers.
-class Output {
-public:
-    explicit Output(std::size_t size, std::FILE* sink = nullptr)
-        : buffer(std::make_unique_for_overwrite<char[]>(size)), capacity(size), file(sink) {}
-
-    char* room(std::size_t n) {
-        if (capacity - used < n) {
-            if (file) flush();
-            if (capacity - used < n) {
-                const std::size_t grown = std::max(capacity * 2, used + n);
-                auto bigger = std::make_unique_for_overwrite<char[]>(grown);
-                std::memcpy(bigger.get(), buffer.get(), used);
-                buffer = std::move(bigger);
-                capacity = grown;
-            }
-        }
-        return buffer.get() + used;
-    }
-    void commit(char* q) { used = std::size_t(q - buffer.get()); }
-
-    void line(std::string_view text) {
-        char* q = room(text.size() + 1);
-        std::memcpy(q, text.data(), text.size());
-        q[text.size()] = '\n';
-        commit(q + text.size() + 1);
-    }
-
-    std::string_view text() const { return {buffer.get(), used}; }
-
-    // Writes what is buffered to the file; false once any write has failed.
-    bool flush() {
-        if (file && used > 0) {
-            written = written && std::fwrite(buffer.get(), 1, used, file) == used;
-            used = 0;
-        }
-        return written;
-    }
-
-private:
-    std::unique_ptr<char[]> buffer;
-    std::size_t capacity;
-    std::size_t used = 0;
-    std::FILE* file;
-    bool written = true;
-};
-
-// The longest forms: "-2147483648" and "-1.23457e-38", each plus a separator.
-constexpr std::size_t intRoom = 12;
-constexpr std::size_t floatRoom = 13;
-
-char* put(char* q, std::int32_t value) { return std::to_chars(q, q + intRoom, value).ptr; }
-
-// Six significant digits in general notation, as %g prints them. Whole
-// numbers below a million (texture coordinates 0 and 1, most modelled
-// positions) print as their digits, which the integer writer makes several
-// times faster than the general float path; -0 keeps its sign through it.
-char* put(char* q, float value) {
-    if (value > -1e6f && value < 1e6f) {
-        const auto whole = std::int32_t(value);
-        if (float(whole) == value && (whole != 0 || !std::signbit(value))) return put(q, whole);
-    }
-    return std::to_chars(q, q + floatRoom, value, std::chars_format::general, 6).ptr;
+std::unique_ptr<Mesh> parseFile(Pieces& pieces, Fail& fail) {
+    Cursor<Fail> in(pieces, fail);
+    auto mesh = parse(in);
+    return pieces.error() ? nullptr : std::move(mesh);
 }
 
 }  // namespace
@@ -908,8 +880,7 @@ std::unique_ptr<Mesh> loadPob(const char* fileName) {
     std::string reason;
     if (!fileName || !pieces.open(fileName, reason)) return nullptr;
     NoReport quiet;
-    FileBytes whole;
-    return parseFile(pieces, quiet, whole);
+    return parseFile(pieces, quiet);
 }
 
 std::unique_ptr<Mesh> loadPob(const char* fileName, FileError& error) {
@@ -921,102 +892,20 @@ std::unique_ptr<Mesh> loadPob(const char* fileName, FileError& error) {
     Pieces pieces;
     if (!pieces.open(fileName, error.reason)) return nullptr;
     Report report;
-    FileBytes whole;
-    auto mesh = parseFile(pieces, report, whole);
+    auto mesh = parseFile(pieces, report);
     if (pieces.error()) {
         error.reason = "cannot read: " + systemReason(pieces.error());
     } else if (!mesh) {
-        if (whole.size > 0) {
-            Place place(report.offset);
-            place.take(whole.data.get(), whole.size);
-            place.into(error);
+        // A stream cannot be read again; its pieces counted lines as they
+        // went by.
+        if (pieces.isStream()) {
+            pieces.place(report.offset, error);
         } else {
             placeInFile(fileName, report.offset, error);
         }
         error.reason = reasonFor(report);
     }
     return mesh;
-}
-
-namespace {
-
-void writeMesh(const Mesh& mesh, Output& out) {
-    const std::size_t vertexCount = std::size_t(std::max(mesh.vertCount, 0));
-    const std::size_t triangleCount = std::size_t(std::max(mesh.triCount, 0));
-    out.line(header);
-    out.line(countsComment);
-    char* q = out.room(2 * intRoom);
-    q = put(q, mesh.vertCount);
-    *q++ = ' ';
-    q = put(q, mesh.triCount);
-    *q++ = '\n';
-    out.commit(q);
-
-    out.line(verticesComment);
-    for (std::size_t i = 0; i < vertexCount; ++i) {
-        const Vertex& v = mesh.verts[i];
-        q = out.room(3 * floatRoom);
-        q = put(q, v.x);
-        *q++ = ' ';
-        q = put(q, v.y);
-        *q++ = ' ';
-        q = put(q, v.z);
-        *q++ = '\n';
-        out.commit(q);
-    }
-
-    out.line(trianglesComment);
-    for (std::size_t k = 0; k < triangleCount; ++k) {
-        const Triangle& triangle = *mesh.tris[k];
-        q = out.room(3 * intRoom);
-        q = put(q, triangle[0]);
-        *q++ = ' ';
-        q = put(q, triangle[1]);
-        *q++ = ' ';
-        q = put(q, triangle[2]);
-        *q++ = '\n';
-        out.commit(q);
-    }
-
-    out.line(uvsComment);
-    for (std::size_t k = 0; k < triangleCount; ++k) {
-        const TriangleUV& uv = *mesh.triUVs[k];
-        q = out.room(6 * floatRoom);
-        for (const TexCoord& corner : uv) {
-            q = put(q, corner.tu);
-            *q++ = ' ';
-            q = put(q, corner.tv);
-            *q++ = ' ';
-        }
-        q[-1] = '\n';
-        out.commit(q);
-    }
-}
-
-// How much a save formats before writing it out.
-constexpr std::size_t chunkSize = std::size_t{1} << 20;
-
-// About what a mesh with short coordinates needs; the buffer grows past it.
-std::size_t sizeHint(const Mesh& mesh) {
-    return 256 + 20 * std::size_t(std::max(mesh.vertCount, 0)) +
-           40 * std::size_t(std::max(mesh.triCount, 0));
-}
-
-}  // namespace
-
-std::string formatPob(const Mesh& mesh) {
-    Output out(sizeHint(mesh));
-    writeMesh(mesh, out);
-    return std::string(out.text());
-}
-
-bool Mesh::savePob(const char* fileName) const {
-    if (!fileName || !*fileName) return false;
-    AtomicFile file(fileName);
-    if (!file.isOpen()) return false;
-    Output out(chunkSize, file.file());
-    writeMesh(*this, out);
-    return out.flush() && file.commit();
 }
 
 }  // namespace gloam
