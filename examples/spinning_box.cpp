@@ -21,11 +21,11 @@ class SpinningBox : public Scene {
 
 public:
     bool setUp() override {
-        addCheckerTexture(1, 64, 0xD8D0C0,
-                          0x8C8478);  // textures need the OpenGL context: here, not before
+        // Textures need the OpenGL context: here, not before.
+        addCheckerTexture(1, 64, 0xD8D0C0, 0x8C8478);
         addCheckerTexture(2, 64, 0xE89838, 0x983818);
         floor->setTexture(1);
-        floor->setPosition(0, -0.5f, 0);  // under the shadow, so the shadow wins the depth test
+        floor->setPosition(0, -0.5f, 0);  // under the shadow's plane
         box->setTexture(2);
         box->setPosition(0, 200, 0);
         return true;
@@ -43,11 +43,13 @@ public:
         box->update();  // a fresh copy, flattened onto the plane y = 0 away from the sun
         box->projectShadow(0, 1, 0, 0, -0.3f, 1, 1.0f);
         theRenderer.submit(box.get(), 0);
-        theRenderer.flushFlat(0, 0, 0, 0.6f);
+        theRenderer.flushShadow(0, 0, 0, 0.6f);  // each floor pixel darkened once
     }
 };
 
 int main(int argc, char** argv) {
     SpinningBox scene;
-    return runApp(scene, {"Spinning box", 800, 600}, argc, argv);
+    AppSettings settings{"Spinning box", 800, 600};
+    settings.stencilBits = 8;  // what flushShadow darkens once with
+    return runApp(scene, settings, argc, argv);
 }

@@ -74,14 +74,17 @@ const char* const convertHelp =
     "                   x and z only)\n"
     "  --flip-v         v becomes 1 - v\n"
     "  --keep-winding   keep the file's corner order (see below)\n"
+    "  --flip-winding   turn every face round from the file's order (see below)\n"
     "\n"
     "Modelling tools and every format but POB run a face's corners\n"
     "counter-clockwise seen from the side it shows; the engine lights the side\n"
     "from which they run clockwise. So every face is turned round on the way in,\n"
-    "and back on the way out to OBJ, unless --keep-winding is given (the old\n"
-    "--flip-winding is what happens anyway). The tool warns of a closed part\n"
-    "that would still be lit from inside. V runs up the picture in the engine as\n"
-    "in these formats; --flip-v is for files written the other way.\n";
+    "and back on the way out to OBJ, unless --keep-winding is given. The old\n"
+    "--flip-winding, which turns every face from the file's order, is what that\n"
+    "does already between POB and the others; from POB to POB (or OBJ to OBJ)\n"
+    "it turns a mesh wound the wrong way. The tool warns of a closed part that\n"
+    "would still be lit from inside. V runs up the picture in the engine as in\n"
+    "these formats; --flip-v is for files written the other way.\n";
 
 const char* const textureHelp =
     "usage: gloam-pob texture IN OUT.bmp [--size N]\n"
@@ -404,10 +407,16 @@ private:
         }
         ModelOptions options;
         options.keepWinding = a.options.count("--keep-winding") > 0;
-        if (a.options.count("--flip-winding")) {
-            if (options.keepWinding) {
-                return usage("convert", "--flip-winding and --keep-winding contradict each other");
-            }
+        // Faces are turned round on the way in from any format but POB and
+        // on the way out to OBJ: once, between POB and the others. The old
+        // --flip-winding asked for that one turn from the file's order, and
+        // still gets it where the formats alone would give none.
+        const bool turnedOnce = (extension(in) != "pob") != (outExt == "obj");
+        const bool flip = a.options.count("--flip-winding") > 0;
+        if (flip && options.keepWinding) {
+            return usage("convert", "--flip-winding and --keep-winding contradict each other");
+        }
+        if (flip && turnedOnce) {
             note(in,
                  "--flip-winding is what convert does anyway now: every face is turned "
                  "round to the engine's rule unless --keep-winding is given");
@@ -439,6 +448,9 @@ private:
         std::string reason;
         const bool identity = edit.scale == 1 && !edit.centre && !edit.floor && !edit.flipV;
         if (!identity && !editParts(model, edit, reason)) return failed({in, 0, 0, reason});
+        if (flip && !turnedOnce) {
+            for (ModelPart& part : model.parts) turnRound(*part.mesh);
+        }
 
         // Every file is made in memory and checked before the first is
         // written, so that a model the format cannot hold writes nothing.

@@ -60,6 +60,8 @@ Response Controls::key(WPARAM key) {
     }
     if (key == VK_SPACE) {
         state.shadow = !state.shadow;
+    } else if (key == VK_TAB) {
+        state.wireframe = !state.wireframe;
     } else if (key == 'R') {
         state.resetCamera();
     } else {
@@ -73,10 +75,10 @@ Response Controls::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     const int y = GET_Y_LPARAM(lParam);
     switch (message) {
         case WM_KEYDOWN: {
-            // A held key repeats, and everything but the toggle should
-            // keep going; the toggle would flicker.
+            // A held key repeats, and everything but the toggles should
+            // keep going; a toggle would flicker.
             const bool repeat = (lParam & (LPARAM(1) << 30)) != 0;
-            if (repeat && wParam == VK_SPACE) return Response::Handled;
+            if (repeat && (wParam == VK_SPACE || wParam == VK_TAB)) return Response::Handled;
             return key(wParam);
         }
         case WM_LBUTTONDOWN:
@@ -122,11 +124,13 @@ Response Controls::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 const char* controlsHelp() {
     return "Keys and mouse:\n"
-           "  drag with the left button, arrow keys   turn round the mesh (up: look from higher)\n"
+           "  drag with the left button, arrow keys   turn round the model (up: look from higher)\n"
            "  mouse wheel, + and -                    zoom in and out\n"
            "  drag with the right button, A D W S     swing the sun round, raise and lower it\n"
            "  Space                                   shadow on and off\n"
+           "  Tab                                     wireframe over the model on and off\n"
            "  R                                       back to the first view\n"
+           "  F12                                     save the picture as screenshot-NNNN.bmp\n"
            "  Escape                                  quit\n";
 }
 

@@ -17,17 +17,20 @@ struct ViewState {
     double sunAzimuth = 2.2;
     double sunElevation = 0.95;
     bool shadow = true;
+    bool wireframe = false;  // the triangles' edges drawn over the model
 
-    // Back to the first view; the sun and the shadow stay as they are.
+    // Back to the first view; the sun, the shadow and the wireframe stay as
+    // they are.
     void resetCamera();
 };
 
 // Limits that keep every view meaningful: the camera never quite straight
-// above or below (the up direction would be lost), never inside the mesh's
-// middle nor out of sight of it; the sun above the floor, so the shadow
-// falls on it.
+// above or below (the up direction would be lost), never inside the sphere
+// round the mesh (the nearest zoom puts the eye just outside it in the
+// widest window; see orbitView) nor out of sight of it; the sun above the
+// floor, so the shadow falls on it.
 inline constexpr double pitchLimit = 1.45;
-inline constexpr double nearestZoom = 0.05;
+inline constexpr double nearestZoom = 0.4;
 inline constexpr double farthestZoom = 20.0;
 inline constexpr double lowestSun = 0.15;
 inline constexpr double highestSun = 1.5707;

@@ -11,8 +11,6 @@ namespace {
 // A little room round the sphere, so the mesh does not touch the window's
 // edges.
 constexpr double margin = 1.1;
-// The mesh and the floor, with the floor's corners, lie inside this sphere.
-const double sceneRadius = shownRadius * std::sqrt(2.0 * floorReach * floorReach + 1.0) * margin;
 // The nearest the near plane comes, as a part of the far one: some thousand
 // steps of the depth buffer apart when the camera is inside the scene.
 constexpr double nearestPart = 1.0 / 2000.0;
@@ -39,6 +37,15 @@ Bounds boundsOf(const Mesh& mesh) {
     return bounds;
 }
 
+void Bounds::add(const Bounds& other) {
+    if (other.counted == 0) return;
+    for (int axis = 0; axis < 3; ++axis) {
+        if (counted == 0 || other.min[axis] < min[axis]) min[axis] = other.min[axis];
+        if (counted == 0 || other.max[axis] > max[axis]) max[axis] = other.max[axis];
+    }
+    counted += other.counted;
+}
+
 Framing frameBounds(const Bounds& bounds) {
     Framing framing;
     if (bounds.counted == 0) return framing;
@@ -53,8 +60,7 @@ Framing frameBounds(const Bounds& bounds) {
     return framing;
 }
 
-std::unique_ptr<Mesh> shownMesh(std::unique_ptr<Mesh> loaded) {
-    const Framing framing = frameBounds(boundsOf(*loaded));
+std::unique_ptr<Mesh> placeMesh(std::unique_ptr<Mesh> loaded, const Framing& framing) {
     const std::int32_t vertexCount = loaded->vertexCount();
     LargeArray<Vertex> vertices = std::move(loaded->verts);
     const auto drawable = [&vertices](const Triangle& t) {
@@ -84,7 +90,19 @@ std::unique_ptr<Mesh> shownMesh(std::unique_ptr<Mesh> loaded) {
                                   std::move(uvs));
 }
 
-View orbitView(double yaw, double pitch, double zoom, double aspect) {
+double floorReachFor(const Bounds& shown, double sunElevation) {
+    if (shown.counted == 0) return shownRadius;
+    // Every point lies in the box, so no shadow falls farther out than the
+    // box's farthest corner across, moved by the shadow of its top.
+    double across = 0.0;
+    for (const double x : {shown.min[0], shown.max[0]})
+        for (const double z : {shown.min[2], shown.max[2]})
+            across = std::max(across, std::hypot(x, z));
+    const double height = shown.max[1] - shown.min[1];
+    return std::max(shownRadius, across + height / std::tan(sunElevation));
+}
+
+View orbitView(double yaw, double pitch, double zoom, double aspect, double floorReach) {
     View view;
     const double halfHeight = view.fieldOfView / 2 * std::numbers::pi / 180;
     // A window narrower than it is high sees less across than up and down.
@@ -93,6 +111,8 @@ View orbitView(double yaw, double pitch, double zoom, double aspect) {
     view.eyeX = distance * std::cos(pitch) * std::cos(yaw);
     view.eyeY = distance * std::sin(pitch);
     view.eyeZ = distance * std::cos(pitch) * std::sin(yaw);
+    // The mesh and the floor, with the floor's corners, lie inside this sphere.
+    const double sceneRadius = std::hypot(std::sqrt(2.0) * floorReach, shownRadius) * margin;
     view.farPlane = distance + sceneRadius;
     view.nearPlane = std::max(distance - sceneRadius, view.farPlane * nearestPart);
     return view;

@@ -1,6 +1,10 @@
 #include "gloam/app/app.h"
 
+#include <algorithm>
+#include <string>
+
 #include "gloam/app/input.h"
+#include "gloam/app/run.h"
 #include "gloam/render/renderer.h"
 
 namespace gloam {
@@ -14,13 +18,14 @@ constexpr const char* windowClassName = "OpenGL";
 constexpr DWORD windowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 
 // Start-up failures are shown to the user, who may have started the program
-// from a desktop with no console to read.
+// from a desktop with no console to read (or, in a scripted run, written to
+// standard error).
 HWND reportFailure(const char* text) {
-    MessageBoxA(nullptr, text, "Error", MB_OK);
+    reportError(text);
     return nullptr;
 }
 
-PIXELFORMATDESCRIPTOR openGlPixelFormat() {
+PIXELFORMATDESCRIPTOR openGlPixelFormat(int stencilBits) {
     PIXELFORMATDESCRIPTOR format{};
     format.nSize = sizeof format;
     format.nVersion = 1;
@@ -28,13 +33,25 @@ PIXELFORMATDESCRIPTOR openGlPixelFormat() {
     format.iPixelType = PFD_TYPE_RGBA;
     format.cColorBits = 24;
     format.cDepthBits = 32;
+    if (stencilBits > 0) {
+        // Depth is matched before stencil: asking for 32 depth bits would
+        // pick the deeper format without a stencil buffer over the one with.
+        format.cDepthBits = 24;
+        format.cStencilBits = BYTE(std::min(stencilBits, 255));
+    }
     format.iLayerType = PFD_MAIN_PLANE;
     return format;
 }
 
 }  // namespace
 
-HWND createAppWindow(const char* title, int x, int y, int width, int height) {
+HWND createAppWindow(const char* title, int x, int y, int width, int height, int stencilBits) {
+    if (width < 1 || height < 1 || width > largestWindowSide || height > largestWindowSide) {
+        const std::string text = "cannot open a window of " + std::to_string(width) + " x " +
+                                 std::to_string(height) + ": each side must be 1 to " +
+                                 std::to_string(largestWindowSide) + " pixels";
+        return reportFailure(text.c_str());
+    }
     if (appInstance == nullptr) {
         appInstance = GetModuleHandleA(nullptr);
         WNDCLASSA windowClass{};
@@ -60,7 +77,7 @@ HWND createAppWindow(const char* title, int x, int y, int width, int height) {
     if (window == nullptr) return reportFailure("CreateWindow() failed");
 
     HDC deviceContext = GetDC(window);
-    const PIXELFORMATDESCRIPTOR format = openGlPixelFormat();
+    const PIXELFORMATDESCRIPTOR format = openGlPixelFormat(stencilBits);
     const int chosen = ChoosePixelFormat(deviceContext, &format);
     if (chosen == 0) return reportFailure("ChoosePixelFormat() failed");
     if (!SetPixelFormat(deviceContext, chosen, &format)) {

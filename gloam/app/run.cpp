@@ -8,6 +8,7 @@
 #include "gloam/app/app.h"
 #include "gloam/app/input.h"
 #include "gloam/app/screenshot.h"
+#include "gloam/platform/gl.h"
 #include "gloam/platform/input_messages.h"
 #include "gloam/render/renderer.h"
 #include "gloam/textures/bitmap.h"
@@ -17,6 +18,9 @@ namespace gloam {
 namespace {
 
 constexpr LPARAM repeatBit = LPARAM(1) << 30;
+
+// Whether failures go to standard error alone (see reportError).
+bool scriptedRun = false;
 
 // What the window procedure reaches while runApp runs a scene.
 struct ActiveRun {
@@ -38,8 +42,9 @@ public:
 // and that before the window.
 class AppWindow {
 public:
-    explicit AppWindow(const AppSettings& settings)
-        : window(createAppWindow(settings.title, 0, 0, settings.width, settings.height)) {
+    AppWindow(const AppSettings& settings, const RunOptions& options)
+        : window(createAppWindow(settings.title, 0, 0, settings.width, settings.height,
+                                 settings.stencilBits)) {
         if (window == nullptr) return;
         // The class's CS_OWNDC makes this the window's own device context,
         // the one its pixel format was set on, valid for the whole run.
@@ -49,12 +54,15 @@ public:
         renderingContext = wglCreateContext(deviceContext);
         wglMakeCurrent(deviceContext, renderingContext);
         theRenderer.init(settings.width, settings.height);
-        // Creation and the first show report the client size to the
-        // procedure, which sets the viewport from it before the first frame.
+        // Creation has reported the client size to the procedure, which set
+        // the viewport from it.
+        if (!clientAreaFits(options)) return;
+        if (settings.stencilBits > 0) readStencilBits();
         ShowWindow(window, settings.showCommand);
         UpdateWindow(window);
         theRenderer.setDeviceContext(deviceContext);
         theRenderer.setWindow(window);
+        shown = true;
     }
     ~AppWindow() {
         if (window == nullptr) return;
@@ -66,12 +74,53 @@ public:
     AppWindow(const AppWindow&) = delete;
     AppWindow& operator=(const AppWindow&) = delete;
 
-    HWND handle() const { return window; }
+    // The window, shown and ready for frames; null when it could not be.
+    HWND handle() const { return shown ? window : nullptr; }
 
 private:
+    // A window larger than OpenGL draws gets no whole picture, and reading
+    // one back can crash inside the driver; a screenshot no bitmap holds
+    // would fail only after every frame was drawn. Both are told now.
+    bool clientAreaFits(const RunOptions& options) const {
+        const std::string size =
+            std::to_string(viewportWidth) + " x " + std::to_string(viewportHeight);
+        // 0 x 0 until a context answers, and then nothing is drawn anyway.
+        GLint most[2] = {0, 0};
+        glGetIntegerv(GL_MAX_VIEWPORT_DIMS, most);
+        if (most[0] > 0 && most[1] > 0 && (viewportWidth > most[0] || viewportHeight > most[1])) {
+            reportError(("The window's client area, " + size +
+                         ", is larger than OpenGL draws here (at most " + std::to_string(most[0]) +
+                         " x " + std::to_string(most[1]) + ").")
+                            .c_str());
+            return false;
+        }
+        if (!options.screenshot.empty() &&
+            (viewportWidth < 1 || viewportHeight < 1 || viewportWidth > maxBitmapDimension ||
+             viewportHeight > maxBitmapDimension)) {
+            reportError(("A screenshot of the window's client area, " + size +
+                         ", cannot be saved: a bitmap has 1 to " +
+                         std::to_string(maxBitmapDimension) + " pixels a side.")
+                            .c_str());
+            return false;
+        }
+        return true;
+    }
+
+    void readStencilBits() const {
+        GLint bits = 0;
+        glGetIntegerv(GL_STENCIL_BITS, &bits);
+        theRenderer.stencilBits = bits;
+        if (bits > 0) return;
+        std::fprintf(stderr,
+                     "gloam: no pixel format here has a stencil buffer; shadows darken again "
+                     "where they overlap\n");
+        std::fflush(stderr);
+    }
+
     HWND window;
     HDC deviceContext = nullptr;
     HGLRC renderingContext = nullptr;
+    bool shown = false;
 };
 
 void saveAskedScreenshot() {
@@ -99,6 +148,7 @@ int runFrames(Scene& scene, const RunOptions& options, HWND window) {
     if (!scene.setUp()) return exitFailure;
 
     FramePixels last;
+    std::string lastProblem;
     const bool keepLast = !options.screenshot.empty();
     std::chrono::steady_clock::time_point start, previous;
     std::int64_t number = 0;
@@ -109,7 +159,10 @@ int runFrames(Scene& scene, const RunOptions& options, HWND window) {
         previous = now;
         // The back buffer's contents are undefined once presented. Without
         // --frames any frame may turn out to be the last.
-        if (keepLast && (options.frames == 0 || number == options.frames)) readFramePixels(last);
+        if (keepLast && (options.frames == 0 || number == options.frames)) {
+            lastProblem.clear();
+            readFramePixels(last, lastProblem);
+        }
         if (activeRun.screenshotAsked) {
             activeRun.screenshotAsked = false;
             saveAskedScreenshot();
@@ -128,8 +181,9 @@ int runFrames(Scene& scene, const RunOptions& options, HWND window) {
                      static_cast<long long>(number), static_cast<long long>(options.frames));
         return exitFailure;
     }
-    FileError error;
-    if (!writeBitmap(options.screenshot.c_str(), last.rgb.data(), last.width, last.height, error)) {
+    FileError error{options.screenshot, 0, 0, lastProblem};
+    if (!lastProblem.empty() ||
+        !writeBitmap(options.screenshot.c_str(), last.rgb.data(), last.width, last.height, error)) {
         std::fprintf(stderr, "cannot save the screenshot: %s\n", error.message().c_str());
         return exitFailure;
     }
@@ -140,13 +194,23 @@ int runFrames(Scene& scene, const RunOptions& options, HWND window) {
 
 bool Scene::message(HWND, UINT, WPARAM, LPARAM) { return false; }
 
-void reportError(const char* text) { MessageBoxA(nullptr, text, "Error", MB_OK); }
+void reportError(const char* text) {
+    if (!scriptedRun) {
+        MessageBoxA(nullptr, text, "Error", MB_OK);
+        return;
+    }
+    std::fprintf(stderr, "Error: %s\n", text);
+    std::fflush(stderr);
+}
+
+void setScriptedRun(bool scripted) { scriptedRun = scripted; }
 
 int runApp(Scene& scene, const AppSettings& settings, const RunOptions& options) {
+    setScriptedRun(options.frames != 0);
     // A run begins afresh even after an earlier run in the same process
     // has seen its window closed.
     theRenderer.quitRequested = false;
-    AppWindow window(settings);
+    AppWindow window(settings, options);
     if (window.handle() == nullptr) return exitFailure;
     return runFrames(scene, options, window.handle());
 }

@@ -17,7 +17,8 @@
 // runApp opens the window with its OpenGL context, sets up theRenderer,
 // calls setUp once, then frame after frame until the window is closed, and
 // takes everything down again in order. Failures end the program with exit
-// code 1 after the user has been told why (a message box captioned "Error").
+// code 1 after the user has been told why (reportError: a message box
+// captioned "Error", or in a run with --frames standard error alone).
 // Everything happens on the calling thread, which owns the context.
 
 #include <cstdint>
@@ -73,13 +74,20 @@ struct AppSettings {
     int height = 768;
     // How the window is first shown: WinMain's last argument, or the default.
     int showCommand = SW_SHOWDEFAULT;
+    // Stencil bits to ask the pixel format for; 0 asks for none. A window
+    // system that has no format with them says so on standard error, and
+    // the program runs without (theRenderer.stencilBits is then 0).
+    int stencilBits = 0;
 };
 
 // Runs `scene` in a new window until the window is closed, or as `options`
 // ask (--frames, --screenshot; their files are the program's own business),
 // and returns the program's exit code: exitSuccess, or exitFailure after the
-// window, the scene's setUp or the screenshot failed (each reported). One
-// run at a time, on one thread.
+// window, the scene's setUp or the screenshot failed (each reported). A
+// window whose client area OpenGL cannot draw whole, or whose screenshot
+// (--screenshot) no bitmap can hold, is refused before it is shown. With
+// --frames the run is scripted (see reportError). One run at a time, on one
+// thread.
 int runApp(Scene& scene, const AppSettings& settings, const RunOptions& options = {});
 
 // The same, taking the options from main()'s arguments: --help prints the
@@ -90,6 +98,13 @@ int runApp(Scene& scene, const AppSettings& settings, int argc, char** argv);
 
 // Tells the user about a failure the way the engine does: a modal message
 // box captioned "Error" (off Windows its text also goes to standard error).
+// In a scripted run the text goes to standard error alone: a script that
+// makes pictures with --frames must never wait for someone to click OK.
 void reportError(const char* text);
+
+// Whether the run is scripted. runApp decides it from its options (--frames
+// given); a program that can fail before it calls runApp, reading files of
+// its own, decides it first from the same options.
+void setScriptedRun(bool scripted);
 
 }  // namespace gloam

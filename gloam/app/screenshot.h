@@ -22,12 +22,17 @@ struct FramePixels {
 };
 
 // Reads the back buffer of the current context over the whole viewport,
-// reusing `pixels`' memory. A minimised window has none: 0 x 0.
-void readFramePixels(FramePixels& pixels);
+// reusing `pixels`' memory. A minimised window has none: 0 x 0. False, with
+// `pixels` 0 x 0 and the reason in `reason`, when the picture cannot be
+// read: a client area larger than OpenGL draws (a window grown after it
+// opened), or more pixels than memory holds.
+bool readFramePixels(FramePixels& pixels, std::string& reason);
+bool readFramePixels(FramePixels& pixels);
 
 // Reads the back buffer and writes it to `fileName` as a 24-bit bitmap that
 // readBitmap gives back bit for bit. The file is replaced whole or not at
-// all; false, with the reason in `error`, when that failed.
+// all; false, with the reason in `error`, when the picture could not be read
+// or written.
 bool saveScreenshot(const char* fileName, FileError& error);
 
 // "screenshot-0001.bmp", or the first of "screenshot-0002.bmp", ... that is

@@ -32,23 +32,36 @@
     X(void, glBegin, (GLenum a), (a), 4)                                                      \
     X(void, glBindTexture, (GLenum a, GLuint b), (a, b), 8)                                   \
     X(void, glBlendFunc, (GLenum a, GLenum b), (a, b), 8)                                     \
+    X(void, glCallList, (GLuint a), (a), 4)                                                   \
     X(void, glClear, (GLbitfield a), (a), 4)                                                  \
     X(void, glClearColor, (GLclampf a, GLclampf b, GLclampf c, GLclampf d), (a, b, c, d), 16) \
+    X(void, glClearStencil, (GLint a), (a), 4)                                                \
     X(void, glColor4f, (GLfloat a, GLfloat b, GLfloat c, GLfloat d), (a, b, c, d), 16)        \
+    X(void, glDeleteLists, (GLuint a, GLsizei b), (a, b), 8)                                  \
     X(void, glDisable, (GLenum a), (a), 4)                                                    \
     X(void, glDrawBuffer, (GLenum a), (a), 4)                                                 \
     X(void, glEnable, (GLenum a), (a), 4)                                                     \
     X(void, glEnd, (), (), 0)                                                                 \
+    X(void, glEndList, (), (), 0)                                                             \
     X(void, glFinish, (), (), 0)                                                              \
+    X(GLuint, glGenLists, (GLsizei a), (a), 4)                                                \
+    X(void, glGetIntegerv, (GLenum a, GLint * b), (a, b), 8)                                  \
     X(void, glLineWidth, (GLfloat a), (a), 4)                                                 \
     X(void, glLoadIdentity, (), (), 0)                                                        \
     X(void, glMatrixMode, (GLenum a), (a), 4)                                                 \
+    X(void, glNewList, (GLuint a, GLenum b), (a, b), 8)                                       \
     X(void, glPixelStorei, (GLenum a, GLint b), (a, b), 8)                                    \
     X(void, glPointSize, (GLfloat a), (a), 4)                                                 \
+    X(void, glPolygonMode, (GLenum a, GLenum b), (a, b), 8)                                   \
+    X(void, glPolygonOffset, (GLfloat a, GLfloat b), (a, b), 8)                               \
+    X(void, glPopAttrib, (), (), 0)                                                           \
+    X(void, glPushAttrib, (GLbitfield a), (a), 4)                                             \
     X(void, glReadPixels,                                                                     \
       (GLint a, GLint b, GLsizei c, GLsizei d, GLenum e, GLenum f, GLvoid * g),               \
       (a, b, c, d, e, f, g), 28)                                                              \
     X(void, glShadeModel, (GLenum a), (a), 4)                                                 \
+    X(void, glStencilFunc, (GLenum a, GLint b, GLuint c), (a, b, c), 12)                      \
+    X(void, glStencilOp, (GLenum a, GLenum b, GLenum c), (a, b, c), 12)                       \
     X(void, glTexCoord3f, (GLfloat a, GLfloat b, GLfloat c), (a, b, c), 12)                   \
     X(void, glTexEnvf, (GLenum a, GLenum b, GLfloat c), (a, b, c), 12)                        \
     X(void, glTexImage2D,                                                                     \

@@ -79,6 +79,8 @@
 //                      window needing a paint; returns whether it was visible
 //   UpdateWindow       takes the events that have arrived, then sends
 //                      WM_PAINT at once if the window needs one
+//   SetWindowTextA     the window's title, bytes in UTF-8, shown as the
+//                      window system shows titles; FALSE for no window
 //   GetDC, ReleaseDC   the window's own device context, the same handle for
 //                      its whole life (every window behaves as CS_OWNDC);
 //                      a null window: the screen's. Releasing changes nothing
@@ -110,6 +112,7 @@
     X(DestroyWindow)           \
     X(ShowWindow)              \
     X(UpdateWindow)            \
+    X(SetWindowTextA)          \
     X(GetDC)                   \
     X(ReleaseDC)               \
     X(BeginPaint)              \

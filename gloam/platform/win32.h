@@ -457,6 +457,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI UpdateWindow(HWND hWnd);
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);

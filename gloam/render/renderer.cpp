@@ -1,6 +1,7 @@
 #include "gloam/render/renderer.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "gloam/geometry/mesh.h"
 #include "gloam/platform/gl.h"
@@ -39,6 +40,8 @@ Renderer::Renderer(std::int32_t width, std::int32_t height) : Renderer() {
 void Renderer::init(std::int32_t width, std::int32_t height) {
     this->width = width;
     this->height = height;
+    stencilBits = 0;
+    dropReported = false;
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glDrawBuffer(GL_BACK);
     glEnable(GL_DEPTH_TEST);
@@ -82,7 +85,18 @@ void Renderer::beginFrame(const View& view) {
 }
 
 void Renderer::submit(Mesh* mesh, std::int32_t textureName) {
-    if (queueCount >= queueCapacity) return;
+    if (queueCount >= queueCapacity) {
+        // Once: a scene that overfills the queue does so every frame.
+        if (!dropReported) {
+            std::fprintf(stderr,
+                         "gloam: the render queue holds %d meshes; a mesh submitted to a full "
+                         "queue is not drawn (flush before it fills; reported once)\n",
+                         int(queueCapacity));
+            std::fflush(stderr);
+            dropReported = true;
+        }
+        return;
+    }
     meshQueue[queueCount] = mesh;
     textureQueue[queueCount] = textureName;
     ++queueCount;
@@ -99,13 +113,17 @@ void Renderer::flushTextured() {
 }
 
 void Renderer::flushFlat(float red, float green, float blue, float alpha) {
+    drawQueueFlat(red, green, blue, alpha);
+    queueCount = 0;
+    glFinish();
+}
+
+void Renderer::drawQueueFlat(float red, float green, float blue, float alpha) {
     if (drawPath == DrawArrays)
         flushFlatArrays(red, green, blue, alpha);
     else
         for (std::int32_t i = 0; i < queueCount; ++i)
             drawMeshFlat(meshQueue[i], red, green, blue, alpha);
-    queueCount = 0;
-    glFinish();
 }
 
 void Renderer::sortQueue() {

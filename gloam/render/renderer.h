@@ -80,11 +80,27 @@ public:
     // Clears the frame and loads `view`'s projection and camera; the orbit
     // does not move.
     void beginFrame(const View& view);
-    // Queues a mesh; a full queue drops it until the next flush.
+    // Queues a mesh. The queue holds queueCapacity meshes: a full queue
+    // drops the mesh, which is not drawn, and the first drop of a run is
+    // reported once on standard error. Flush before it fills.
     void submit(Mesh* mesh, std::int32_t textureName);
     // Draw the queue in order, empty it, and wait until OpenGL has finished.
     void flushTextured();
     void flushFlat(float red, float green, float blue, float alpha);
+    // Draws the queue flat in one colour, as a shadow cast onto a surface
+    // already drawn: every pixel is blended once, however many of the
+    // queue's triangles cover it, and the triangles are pulled towards the
+    // viewer by a few steps of the depth buffer so that they win against
+    // the surface they lie on at any distance. Blending once takes a stencil
+    // buffer (AppSettings::stencilBits); without one, overlaps darken again.
+    // Empties the queue and waits like the other flushes, and leaves every
+    // OpenGL setting as it found it.
+    void flushShadow(float red, float green, float blue, float alpha);
+    // Draws the edges of the queue's triangles as one-pixel lines in one
+    // colour, pulled towards the viewer so that they show on the faces they
+    // outline. Empties the queue, waits, and leaves OpenGL's settings as it
+    // found them.
+    void flushWireframe(float red, float green, float blue, float alpha);
     // Orders the queue back to front by Mesh::depth, largest first; stable.
     void sortQueue();
     void swapBuffers();
@@ -114,6 +130,11 @@ public:
     HDC deviceContext = nullptr;
     HWND window = nullptr;
     bool quitRequested = false;
+    // The stencil bits of the context's pixel format, which flushShadow
+    // reads: runApp sets them when the program asked for a stencil buffer.
+    std::int32_t stencilBits = 0;
+    // Whether a full queue has dropped a mesh since init(): reported once.
+    bool dropReported = false;
     float orbitAngle = 0.0f;  // radians, in 0..6.28318 between frames
     DrawPath drawPath = DrawImmediate;
 
@@ -128,11 +149,40 @@ public:
 private:
     void flushTexturedArrays();
     void flushFlatArrays(float red, float green, float blue, float alpha);
+    // The flat draw of the queue on the current path, leaving the queue.
+    void drawQueueFlat(float red, float green, float blue, float alpha);
     // Room for the largest queued mesh's first batch; the number of
     // triangles per batch, 0 when no queued mesh has any.
     std::int32_t reserveCorners();
 };
 
 extern Renderer theRenderer;
+
+// Drawing that OpenGL keeps: what the flushes send between startRecording()
+// and finishRecording() is drawn as usual and also kept in OpenGL's own
+// memory (a display list), and draw() draws it again without the engine
+// touching a vertex. For what stays still while only the camera moves:
+// what it keeps is the drawing as it was sent, so a mesh that moves, is lit
+// again or flattened anew must be recorded again. Textures are kept by name,
+// so a texture uploaded again under its name shows in the kept drawing.
+// What is kept lives with the OpenGL context; the object makes no OpenGL
+// call when it goes.
+class KeptDrawing {
+public:
+    // Starts keeping, replacing what was kept. False when OpenGL cannot keep
+    // a drawing now (no context, or no room): the drawing is then only sent.
+    bool startRecording();
+    void finishRecording();
+    bool isKept() const { return kept; }
+    // Draws what was kept; nothing when nothing is.
+    void draw() const;
+    // Lets OpenGL free what was kept.
+    void forget();
+
+private:
+    std::uint32_t list = 0;  // the display list's name; 0 until OpenGL gave one
+    bool recording = false;
+    bool kept = false;
+};
 
 }  // namespace gloam

@@ -101,6 +101,10 @@ TEST_F(Convert, WindingTurnsRoundBothWaysUnlessKept) {
     EXPECT_EQ(run({"convert", path("solid.ply"), path("s.pob"), "--flip-winding"}), ToolOk);
     EXPECT_TRUE(has(err.str(), "--flip-winding is what convert does anyway")) << err.str();
     EXPECT_FALSE(has(err.str(), "lit from inside"));
+    // Between two POB files it turns a mesh that was wound the wrong way.
+    ASSERT_EQ(run({"convert", table, path("turned.pob"), "--flip-winding"}), ToolOk);
+    EXPECT_TRUE(
+        has(get("turned.pob"), "#Triangles, 1 per line, vertex num for point 1,2,3\n0 2 1\n"));
     EXPECT_EQ(run({"convert", path("solid.ply"), path("s.pob"), "--keep-winding"}), ToolOk);
     EXPECT_TRUE(has(err.str(), "part 1 'solid.ply' is closed and would be lit from inside"));
     EXPECT_EQ(

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "gloam/render/renderer.h"
@@ -71,11 +72,15 @@ TEST(Renderer, OrbitReturnsToExactlyZeroAfter629FramesAndNeverPassesTheTurn) {
     EXPECT_EQ(renderer.orbitAngle, 0.0f);
 }
 
-TEST(Renderer, QueueDropsThe501stMeshAndEveryFlushEmptiesItAndFinishes) {
+TEST(Renderer, QueueDropsThe501stMeshSayingSoOnceAndEveryFlushEmptiesItAndFinishes) {
     auto mesh = meshOf({blackAt(0, 0, 0), blackAt(1, 0, 0), blackAt(0, 1, 0)}, {{0, 1, 2}});
     mesh->update();
     Renderer renderer;
-    for (int i = 0; i < 501; ++i) renderer.submit(mesh.get(), 0);
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 502; ++i) renderer.submit(mesh.get(), 0);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("holds 500 meshes"), std::string::npos);
+    EXPECT_EQ(said.find("holds"), said.rfind("holds")) << said;
     fakegl::reset();
     renderer.flushTextured();
     EXPECT_EQ(fakegl::count(Fn::glBegin), 500u);

@@ -96,7 +96,10 @@ std::ostream& operator<<(std::ostream& out, const Call& call) { return out << fo
 void PrintTo(const Call& call, std::ostream* out) { *out << format(call); }
 
 const std::vector<Call>& calls() { return log(); }
-void reset() { log().clear(); }
+void reset() {
+    log().clear();
+    nextListName = 1;
+}
 
 void logCall(const Call& call) {
     log().push_back(call);
@@ -140,7 +143,7 @@ extern "C" {
 #define FAKEGL_DEFINE_ENTRY(ret, name, params, args, ...) \
     ret GLAPIENTRY name params {                          \
         fakegl::logCall(fakegl::call::name args);         \
-        return ret();                                     \
+        return fakegl::answer<ret>(fakegl::Fn::name);     \
     }
 GLOAM_GL_CALLS(FAKEGL_DEFINE_ENTRY)
 #undef FAKEGL_DEFINE_ENTRY

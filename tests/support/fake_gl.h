@@ -3,7 +3,8 @@
 // A recording stand-in for the OpenGL and GLU entry points the engine calls.
 // Test programs link `fake_gl` instead of the real libraries; every entry
 // point appends one Call, with its arguments as raw bits, to a log, and does
-// nothing else. Recording formats nothing, so a test can drive whole frames.
+// nothing else (see answer). Recording formats nothing, so a test can drive
+// whole frames.
 //
 // How tests use it:
 //   fakegl::reset();                                  // in SetUp: empty log
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -63,6 +65,14 @@ void logCall(const Call& call);  // what every entry point does
 // The log since the last reset, in call order.
 const std::vector<Call>& calls();
 void reset();
+
+// What each entry point returns: 0, but glGenLists names 1, 2, ... as a GL
+// with room does (from 1 again after reset()). Nothing is written back.
+inline GLuint nextListName = 1;
+template <typename R>
+R answer(Fn fn) {
+    if constexpr (!std::is_void_v<R>) return fn == Fn::glGenLists ? R(nextListName++) : R();
+}
 // How many logged calls went to `fn`.
 std::size_t count(Fn fn);
 // Empty when the streams are equal; otherwise both lengths and both streams

@@ -216,6 +216,14 @@ BOOL WINAPI UpdateWindow(HWND window) {
     return TRUE;
 }
 
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
+    if (!allowed<Api::SetWindowTextA>(window, text)) return FALSE;
+    standin::WindowRecord* record = standin::findWindow(window);
+    if (record == nullptr) return FALSE;
+    record->title = text != nullptr ? text : "";
+    return TRUE;
+}
+
 HDC WINAPI GetDC(HWND window) {
     if (!allowed<Api::GetDC>(window)) return nullptr;
     if (window == nullptr) return screenDc();

@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "gloam/platform/x11/backend.h"
 
@@ -49,6 +52,68 @@ bool iconic(const Connection& c, Window xwindow) {
                   count >= 1 && reinterpret_cast<const long*>(data)[0] == 3;
     if (data != nullptr) XFree(data);
     return result;
+}
+
+// X counts a window's width and height in 16 bits; larger ones would wrap.
+constexpr int largestSide = 65535;
+
+// The title in the two encodings X names a window in: Latin-1 for WM_NAME,
+// which every window manager reads, and UTF-8 for _NET_WM_NAME, which the
+// current ones prefer. Titles are taken as UTF-8, as file names here are;
+// text that is not UTF-8 is taken as Latin-1, which every byte is.
+struct TitleText {
+    std::string latin1;
+    std::string utf8;
+};
+
+// The code point of the UTF-8 sequence at `at`, and its length; length 0
+// when the bytes there are no well-formed sequence.
+std::pair<std::uint32_t, std::size_t> codePointAt(const std::string& text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) return {lead, 1};
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || at + length > text.size()) return {0, 0};
+    std::uint32_t code = lead & (0x7Fu >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80) return {0, 0};
+        code = code << 6 | (next & 0x3Fu);
+    }
+    // Overlong forms, surrogates and numbers past Unicode's last.
+    constexpr std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return {0, 0};
+    return {code, length};
+}
+
+TitleText titleText(const std::string& title) {
+    TitleText text;
+    for (std::size_t at = 0; at < title.size();) {
+        const auto [code, length] = codePointAt(title, at);
+        if (length == 0) {
+            text.latin1 = title;
+            text.utf8.clear();
+            for (const char c : title) {
+                const auto byte = static_cast<unsigned char>(c);
+                if (byte >= 0x80) text.utf8 += char(0xC0 | byte >> 6);
+                text.utf8 += byte >= 0x80 ? char(0x80 | (byte & 0x3F)) : c;
+            }
+            return text;
+        }
+        text.latin1 += code <= 0xFF ? char(code) : '?';
+        at += length;
+    }
+    text.utf8 = title;
+    return text;
+}
+
+void nameWindow(Display* d, Window w, const std::string& title) {
+    const TitleText text = titleText(title);
+    XStoreName(d, w, text.latin1.c_str());
+    XChangeProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False),
+                    XInternAtom(d, "UTF8_STRING", False), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text.utf8.data()),
+                    int(text.utf8.size()));
 }
 
 void postSize(HWND window, WPARAM kind, int width, int height) {
@@ -184,7 +249,7 @@ void describeWindow(const NativeWindow& native, const standin::WindowRecord& rec
     Connection& c = connection();
     Display* d = c.display;
     Window w = native.xwindow;
-    XStoreName(d, w, record.title.c_str());
+    nameWindow(d, w, record.title);
     if (record.windowClass != nullptr) {
         XClassHint hint{};
         std::string className = record.windowClass->name;
@@ -276,6 +341,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD
     }
     int clientWidth = std::max(0, width - (framed(style) ? frameWidth : 0));
     int clientHeight = std::max(0, height - (framed(style) ? frameHeight : 0));
+    if (clientWidth > largestSide || clientHeight > largestSide) return nullptr;
 
     // The visual is the screen's until a pixel format asks for another.
     Window xparent = child ? parentNative->xwindow : RootWindow(d, screen);
@@ -352,6 +418,17 @@ BOOL WINAPI ShowWindow(HWND window, int command) {
     }
     XFlush(d);
     return wasVisible;
+}
+
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
+    standin::WindowRecord* record = standin::findWindow(window);
+    NativeWindow* native = nativeOf(window);
+    if (record == nullptr || native == nullptr) return FALSE;
+    record->title = text != nullptr ? text : "";
+    if (native->gone) return TRUE;
+    nameWindow(connection().display, native->xwindow, record->title);
+    XFlush(connection().display);
+    return TRUE;
 }
 
 BOOL WINAPI UpdateWindow(HWND window) {
