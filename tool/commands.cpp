@@ -89,8 +89,10 @@ const char* const convertHelp =
 const char* const textureHelp =
     "usage: gloam-pob texture IN OUT.bmp [--size N]\n"
     "\n"
-    "Converts a picture (PNG, JPEG, TGA, BMP of any depth, GIF, HDR) to the\n"
-    "uncompressed 24-bit bitmap the engine reads. OpenGL 1.1 takes only\n"
+    "Converts a picture to the uncompressed 24-bit bitmap the engine reads. It\n"
+    "reads PNG, JPEG (turned upright as its EXIF orientation says), TGA, BMP of\n"
+    "1 to 32 bits a pixel without run-length compression, GIF (its first frame)\n"
+    "and HDR, with sides up to 32768 pixels. OpenGL 1.1 takes only\n"
     "power-of-two sides: each side is resized to the nearest power of two, or\n"
     "the picture to N x N with --size N (a power of two up to 16384). Alpha is\n"
     "dropped, with a note: the engine makes pixels of exactly (255, 0, 255)\n"
@@ -134,40 +136,91 @@ private:
     }
 
     void note(const std::string& file, const std::string& text) {
-        err << "gloam-pob: note: " << file << ": " << text << "\n";
+        err << "gloam-pob: note: " << place(file, text) << "\n";
     }
 
     void warn(const std::string& file, const std::string& text) {
-        err << "gloam-pob: warning: " << file << ": " << text << "\n";
+        err << "gloam-pob: warning: " << place(file, text) << "\n";
     }
 
-    // Splits files from options; `valued` options take the next argument.
+    // A sentence that starts with a line number ("12: ...") reads as
+    // "file:12: ...", as errors do.
+    static std::string place(const std::string& file, const std::string& text) {
+        const std::size_t digits = text.find_first_not_of("0123456789");
+        const bool located = digits > 0 && digits != std::string::npos && text[digits] == ':';
+        return file + (located ? ":" : ": ") + text;
+    }
+
+    // Splits files from options as the programs do: a `valued` option takes
+    // the next argument or, written --name=value, what follows the `=`; an
+    // argument `--` makes every later one a file, and a lone `-` is a file.
     bool parse(const std::string& command, const std::vector<std::string>& args,
                const std::vector<std::string>& flags, const std::vector<std::string>& valued,
                std::size_t fileCount, Arguments& parsed, int& status) {
+        const auto known = [](const std::vector<std::string>& names, const std::string& name) {
+            return std::find(names.begin(), names.end(), name) != names.end();
+        };
+        bool onlyFiles = false;
         for (std::size_t i = 0; i < args.size(); ++i) {
             const std::string& arg = args[i];
+            if (onlyFiles || arg.size() < 2 || arg[0] != '-') {
+                parsed.files.push_back(arg);
+                continue;
+            }
+            if (arg == "--") {
+                onlyFiles = true;
+                continue;
+            }
             if (arg == "--help" || arg == "-h") {
                 parsed.help = true;
-            } else if (std::find(valued.begin(), valued.end(), arg) != valued.end()) {
-                if (i + 1 == args.size()) {
-                    status = usage(command, arg + " needs a value");
-                    return false;
-                }
-                parsed.options[arg] = args[++i];
-            } else if (std::find(flags.begin(), flags.end(), arg) != flags.end()) {
-                parsed.options[arg] = "";
-            } else if (arg.size() > 1 && arg[0] == '-') {
-                status = usage(command, "unknown option '" + arg + "'");
-                return false;
-            } else {
-                parsed.files.push_back(arg);
+                continue;
             }
+            const std::size_t equals = arg.find('=');
+            const std::string name = arg.substr(0, equals);
+            std::string problem;
+            if (known(flags, name)) {
+                if (equals != std::string::npos) problem = name + " takes no value";
+            } else if (!known(valued, name)) {
+                problem = "unknown option '" + arg + "'";
+            } else if (equals == std::string::npos && i + 1 == args.size()) {
+                problem = name + " needs a value";
+            } else if (parsed.options.count(name)) {
+                problem = name + " is given twice";
+            }
+            if (!problem.empty()) {
+                status = usage(command, problem);
+                return false;
+            }
+            parsed.options[name] = !known(valued, name)          ? ""
+                                   : equals != std::string::npos ? arg.substr(equals + 1)
+                                                                 : args[++i];
         }
         if (!parsed.help && parsed.files.size() != fileCount) {
             status = usage(command, "takes " + std::to_string(fileCount) + " file name" +
                                         (fileCount == 1 ? "" : "s") + ", not " +
                                         std::to_string(parsed.files.size()));
+            return false;
+        }
+        return true;
+    }
+
+    // A number as a person writes it: a leading `+` is allowed.
+    static bool readNumber(std::string text, double& value) {
+        if (text.size() > 1 && text[0] == '+' && text[1] != '-' && text[1] != '+') text.erase(0, 1);
+        const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), value);
+        return fault == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+    }
+
+    // What convert's options ask of the mesh.
+    static bool readEdit(const Arguments& a, MeshEdit& edit, std::string& problem) {
+        edit.centre = a.options.count("--centre") > 0;
+        edit.floor = a.options.count("--floor") > 0;
+        edit.flipWinding = a.options.count("--flip-winding") > 0;
+        edit.flipV = a.options.count("--flip-v") > 0;
+        const auto scale = a.options.find("--scale");
+        if (scale != a.options.end() &&
+            (!readNumber(scale->second, edit.scale) || edit.scale == 0)) {
+            problem = "--scale takes a finite number other than 0, not '" + scale->second + "'";
             return false;
         }
         return true;
@@ -221,17 +274,38 @@ private:
         if (!mesh) return failed(error);
         const MeshReport r = reportMesh(*mesh);
         out << file << ": POB mesh\n"
-            << "  vertices   " << r.vertices << " (" << r.unusedVertices << " unused)\n"
-            << "  triangles  " << r.triangles << " (" << r.degenerate << " degenerate, "
-            << r.duplicates << " duplicate)\n"
-            << "  bounds     x " << number(r.min[0]) << " .. " << number(r.max[0]) << ", y "
-            << number(r.min[1]) << " .. " << number(r.max[1]) << ", z " << number(r.min[2])
-            << " .. " << number(r.max[2]) << "\n"
-            << "  size       " << number(double(r.max[0]) - r.min[0]) << " x "
-            << number(double(r.max[1]) - r.min[1]) << " x " << number(double(r.max[2]) - r.min[2])
-            << "\n"
-            << "  uv range   u " << number(r.uvMin[0]) << " .. " << number(r.uvMax[0]) << ", v "
-            << number(r.uvMin[1]) << " .. " << number(r.uvMax[1]) << "\n";
+            << "  vertices   " << r.vertices << " (" << r.unusedVertices << " unused)\n";
+        if (r.nonFiniteVertices > 0) {
+            std::string named;
+            for (const std::int32_t i : r.nonFinite)
+                named += (named.empty() ? "" : ", ") + std::to_string(i);
+            if (r.nonFiniteVertices > std::int32_t(r.nonFinite.size())) named += ", ...";
+            out << "  not finite " << count(r.nonFiniteVertices, "vertex", "vertices") << " ("
+                << named << "), in " << count(r.touchingNonFinite, "triangle", "triangles") << "\n";
+            warn(file, count(r.nonFiniteVertices, "vertex is", "vertices are") +
+                           " NaN or infinite: the bounds are those of the finite ones, and a "
+                           "triangle that uses one cannot be drawn");
+        }
+        out << "  triangles  " << r.triangles << " (" << r.degenerate << " degenerate, "
+            << r.duplicates << " duplicate)\n";
+        if (r.finiteVertices == 0) {
+            out << "  bounds     " << (r.vertices == 0 ? "no vertices" : "no finite vertex")
+                << "\n";
+        } else {
+            out << "  bounds     x " << number(r.min[0]) << " .. " << number(r.max[0]) << ", y "
+                << number(r.min[1]) << " .. " << number(r.max[1]) << ", z " << number(r.min[2])
+                << " .. " << number(r.max[2])
+                << (r.nonFiniteVertices > 0 ? " (of the finite vertices)" : "") << "\n"
+                << "  size       " << number(double(r.max[0]) - r.min[0]) << " x "
+                << number(double(r.max[1]) - r.min[1]) << " x "
+                << number(double(r.max[2]) - r.min[2]) << "\n";
+        }
+        if (r.triangles == 0) {
+            out << "  uv range   no triangles\n";
+        } else {
+            out << "  uv range   u " << number(r.uvMin[0]) << " .. " << number(r.uvMax[0]) << ", v "
+                << number(r.uvMin[1]) << " .. " << number(r.uvMax[1]) << "\n";
+        }
         return ToolOk;
     }
 
@@ -334,13 +408,21 @@ private:
 
     // Applies the edit to every part; --centre and --floor move the model as
     // one, by the bounds of all its parts together.
-    static bool editParts(Model& model, const MeshEdit& edit, std::string& reason) {
-        if (model.parts.size() == 1) return editMesh(*model.parts[0].mesh, edit, reason);
+    static bool editParts(Model& model, const MeshEdit& edit, std::string& reason,
+                          std::vector<std::string>& notes) {
+        if (model.parts.size() == 1) return editMesh(*model.parts[0].mesh, edit, reason, &notes);
         MeshEdit own = edit;
         own.centre = own.floor = false;
         std::int64_t total = 0;
         for (ModelPart& part : model.parts) {
-            if (!editMesh(*part.mesh, own, reason)) return false;
+            std::vector<std::string> said;
+            if (!editMesh(*part.mesh, own, reason, &said)) return false;
+            // Every part says the same of the same edit: once is enough.
+            for (std::string& text : said) {
+                if (std::find(notes.begin(), notes.end(), text) == notes.end()) {
+                    notes.push_back(std::move(text));
+                }
+            }
             total += part.mesh->vertCount;
         }
         if (!edit.centre && !edit.floor) return true;
@@ -362,7 +444,7 @@ private:
         MeshEdit place;
         place.centre = edit.centre;
         place.floor = edit.floor;
-        if (!editMesh(whole, place, reason)) return false;
+        if (!editMesh(whole, place, reason, &notes)) return false;
         next = 0;
         for (ModelPart& part : model.parts) {
             for (std::int32_t i = 0; i < part.mesh->vertCount; ++i, ++next) {
@@ -422,19 +504,10 @@ private:
                  "round to the engine's rule unless --keep-winding is given");
         }
         MeshEdit edit;
-        edit.centre = a.options.count("--centre") > 0;
-        edit.floor = a.options.count("--floor") > 0;
-        edit.flipV = a.options.count("--flip-v") > 0;
-        if (a.options.count("--scale")) {
-            const std::string& text = a.options["--scale"];
-            const auto [end, fault] =
-                std::from_chars(text.data(), text.data() + text.size(), edit.scale);
-            if (fault != std::errc() || end != text.data() + text.size() ||
-                !std::isfinite(edit.scale) || edit.scale == 0) {
-                return usage("convert",
-                             "--scale takes a finite number other than 0, not '" + text + "'");
-            }
-        }
+        std::string reason;
+        if (!readEdit(a, edit, reason)) return usage("convert", reason);
+        // The turn is the conversion's own business, below.
+        edit.flipWinding = false;
 
         Model model;
         if (!readModel(in, options, model)) return ToolBadInput;
@@ -445,9 +518,18 @@ private:
             model.parts.push_back(
                 {"", std::make_unique<Mesh>(0, 0, nullptr, nullptr, nullptr), {}, {}, {}, {}});
         }
-        std::string reason;
+        for (std::size_t i = 0; i < model.parts.size(); ++i) {
+            if (scaleCollapses(*model.parts[i].mesh, edit.scale, reason)) {
+                return usage("convert", "--scale " + a.options["--scale"] + " collapses " +
+                                            (model.parts.size() > 1 ? partLabel(model, i)
+                                                                    : std::string("the mesh")) +
+                                            ": " + reason);
+            }
+        }
         const bool identity = edit.scale == 1 && !edit.centre && !edit.floor && !edit.flipV;
-        if (!identity && !editParts(model, edit, reason)) return failed({in, 0, 0, reason});
+        std::vector<std::string> notes;
+        if (!identity && !editParts(model, edit, reason, notes)) return failed({in, 0, 0, reason});
+        for (const std::string& text : notes) note(in, text);
         if (flip && !turnedOnce) {
             for (ModelPart& part : model.parts) turnRound(*part.mesh);
         }
@@ -525,6 +607,10 @@ private:
         std::string reason;
         if (!convertPicture(bytes.bytes(), bytes.size, side, picture, reason)) {
             return failed({in, 0, 0, reason});
+        }
+        if (picture.orientation != 1) {
+            note(in, "turned upright, as its EXIF orientation (" +
+                         std::to_string(picture.orientation) + ") says");
         }
         if (picture.translucentPixels > 0) {
             note(in,

@@ -55,7 +55,9 @@ struct ModelOptions {
 struct Model {
     std::vector<ModelPart> parts;
     // What the reader left out or mended, one sentence each, for the user:
-    // notes for what was expected, warnings for what may show.
+    // notes for what was expected, warnings for what may show. A sentence
+    // about one line of the file starts with its number and a colon
+    // ("12: ..."), to follow the file's name as in an error message.
     std::vector<std::string> notes;
     std::vector<std::string> warnings;
 };

@@ -1,5 +1,8 @@
 #include "gloam/import/obj.h"
 
+#include "gloam/import/obj_text.h"
+#include "gloam/import/polygon.h"
+
 #include <tiny_obj_loader.h>
 
 #include <algorithm>
@@ -8,7 +11,6 @@
 #include <cmath>
 #include <cstring>
 #include <istream>
-#include <numeric>
 #include <streambuf>
 #include <unordered_map>
 #include <vector>
@@ -57,17 +59,8 @@ struct Corner {
     std::int32_t texcoord;  // -1: none
 };
 
-struct Point2 {
-    double x, y;
-};
-
-double turn(Point2 a, Point2 b, Point2 c) {
-    return (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
-}
-
-// Clipping ears costs up to the cube of the corner count; beyond this a
-// concave polygon is split as a fan, which may overlap itself.
-constexpr std::size_t maxClippedCorners = 256;
+// How many faces left out a reader names by their line; the rest it counts.
+constexpr std::size_t namedFaces = 5;
 
 // Gathers what tinyobjloader reports, line by line. The first fault is kept
 // and everything after it ignored: the parser cannot be stopped.
@@ -81,7 +74,20 @@ struct Reader {
     Growing<Triangle> triangles;
     Growing<TriangleUV> uvs;
     std::vector<Corner> corners;
+    std::vector<Vec3> positions;
+    std::vector<Triangle> split;
+    PolygonSplitter splitter;
     std::int64_t vertexLines = 0, texcoordLines = 0, faceLines = 0;
+    // The first faces left out uncovered: which face statement, from 0,
+    // and its corner count.
+    std::vector<ObjNotes::Face> uncovered;
+    // The materials `usemtl` names, in the order of their first use, the
+    // first standing for faces before any; the one in use; and where the
+    // triangles change material: runs from a first triangle on.
+    std::vector<std::string> materials{""};
+    std::unordered_map<std::string, std::int32_t> materialIndex{{"", 0}};
+    std::int32_t material = 0;
+    std::vector<std::pair<std::size_t, std::int32_t>> runs;
 
     bool failed = false;
     const char* keyword = "";
@@ -98,27 +104,15 @@ struct Reader {
         reason = std::move(why);
     }
 
-    // Room for what the text seems to hold, counted roughly: growing the
-    // arrays of a large mesh step by step costs more than this look.
-    void reserveFor(std::string_view text) {
-        std::size_t v = 0, vt = 0, f = 0;
-        for (std::size_t p = 0; p < text.size();) {
-            while (p < text.size() && (text[p] == ' ' || text[p] == '\t')) ++p;
-            if (p + 2 < text.size()) {
-                const char a = text[p], b = text[p + 1];
-                v += a == 'v' && (b == ' ' || b == '\t');
-                vt += a == 'v' && b == 't';
-                f += a == 'f' && (b == ' ' || b == '\t');
-            }
-            const void* end = std::memchr(text.data() + p, '\n', text.size() - p);
-            p = end ? std::size_t(static_cast<const char*>(end) - text.data()) + 1 : text.size();
-        }
-        // No more than the limit: a text past it is refused anyway.
+    // Room for what the survey counted: growing the arrays of a large mesh
+    // step by step costs more than counting. No more than the limit: a text
+    // past it is refused anyway.
+    void reserve(const ObjSurvey& survey) {
         const auto limit = std::size_t(maxCount) + 1;
-        vertices.reserve(std::min(v, limit));
-        texcoords.reserve(2 * std::min(vt, limit));
-        triangles.reserve(std::min(f, limit));
-        uvs.reserve(std::min(f, limit));
+        vertices.reserve(std::min(survey.vertices, limit));
+        texcoords.reserve(2 * std::min(survey.texcoords, limit));
+        triangles.reserve(std::min(survey.faces, limit));
+        uvs.reserve(std::min(survey.faces, limit));
     }
 
     std::int64_t vertexCount() const { return std::int64_t(vertices.size()); }
@@ -224,11 +218,46 @@ struct Reader {
             fail("f", line, -1, "more than " + std::to_string(maxCount) + " triangles");
             return;
         }
-        if (count > 3) ++notes.polygons;
-        triangulate();
+        if (count == 3) {
+            emit(corners[0], corners[1], corners[2]);
+            return;
+        }
+        ++notes.polygons;
+        positions.clear();
+        for (const Corner& c : corners) {
+            const Vertex& v = vertices[std::size_t(c.vertex)];
+            positions.push_back({v.x, v.y, v.z});
+        }
+        split.clear();
+        switch (splitter.split(positions, split)) {
+            case PolygonCover::Exact:
+                for (const Triangle& t : split) emit(corners[t[0]], corners[t[1]], corners[t[2]]);
+                break;
+            case PolygonCover::NoArea:
+                ++notes.flatPolygons;
+                break;
+            case PolygonCover::SelfCrossing:
+            case PolygonCover::TooManyCorners:
+                ++notes.uncoveredPolygons;
+                if (uncovered.size() < namedFaces) uncovered.push_back({line, count});
+                break;
+        }
+    }
+
+    void useMaterial(std::string_view name) {
+        const std::size_t first = name.find_first_not_of(" \t");
+        name = first == std::string_view::npos ? "" : name.substr(first);
+        name = name.substr(0, name.find_last_not_of(" \t\r") + 1);
+        const auto [known, added] =
+            materialIndex.try_emplace(std::string(name), std::int32_t(materials.size()));
+        if (added) materials.emplace_back(name);
+        material = known->second;
     }
 
     void emit(const Corner& a, const Corner& b, const Corner& c) {
+        if (runs.empty() || runs.back().second != material) {
+            runs.push_back({triangles.size(), material});
+        }
         triangles.push_back({a.vertex, b.vertex, c.vertex});
         TriangleUV uv;
         const Corner* abc[3] = {&a, &b, &c};
@@ -240,154 +269,115 @@ struct Reader {
         }
         uvs.push_back(uv);
     }
-
-    void fan(const std::vector<std::size_t>& order) {
-        for (std::size_t k = 1; k + 1 < order.size(); ++k) {
-            emit(corners[order[0]], corners[order[k]], corners[order[k + 1]]);
-        }
-    }
-
-    // Splits the face in `corners` into triangles wound as it is.
-    void triangulate() {
-        const std::size_t n = corners.size();
-        std::vector<std::size_t> order(n);
-        std::iota(order.begin(), order.end(), std::size_t{0});
-        if (n == 3) {
-            fan(order);
-            return;
-        }
-        // Newell's normal picks the plane to work in: the one across its
-        // largest component, with the other two axes in cyclic order so that
-        // a positive area means counter-clockwise seen along the normal.
-        double normal[3] = {0, 0, 0};
-        const auto at = [&](std::size_t k) {
-            const Vertex& v = vertices[std::size_t(corners[k].vertex)];
-            return std::array<float, 3>{v.x, v.y, v.z};
-        };
-        for (std::size_t k = 0; k < n; ++k) {
-            const auto a = at(k);
-            const auto b = at((k + 1) % n);
-            for (int i = 0; i < 3; ++i) {
-                const int j = (i + 1) % 3, l = (i + 2) % 3;
-                normal[i] += (double(a[j]) - b[j]) * (double(a[l]) + b[l]);
-            }
-        }
-        int axis = 0;
-        for (int i = 1; i < 3; ++i) {
-            if (std::fabs(normal[i]) > std::fabs(normal[axis])) axis = i;
-        }
-        const double sense = normal[axis] > 0 ? 1.0 : -1.0;
-        std::vector<Point2> flat(n);
-        for (std::size_t k = 0; k < n; ++k) {
-            flat[k] = {at(k)[(axis + 1) % 3], at(k)[(axis + 2) % 3]};
-        }
-        bool convex = true;
-        for (std::size_t k = 0; k < n && convex; ++k) {
-            convex = sense * turn(flat[(k + n - 1) % n], flat[k], flat[(k + 1) % n]) >= 0;
-        }
-        if (convex || normal[axis] == 0) {
-            fan(order);
-            return;
-        }
-        if (n > maxClippedCorners) {
-            ++notes.largeConcave;
-            fan(order);
-            return;
-        }
-        clipEars(order, flat, sense);
-    }
-
-    void clipEars(std::vector<std::size_t>& order, const std::vector<Point2>& flat, double sense) {
-        const auto inside = [&](Point2 p, Point2 a, Point2 b, Point2 c) {
-            return sense * turn(a, b, p) >= 0 && sense * turn(b, c, p) >= 0 &&
-                   sense * turn(c, a, p) >= 0;
-        };
-        std::size_t start = 1;
-        while (order.size() > 3) {
-            const std::size_t m = order.size();
-            bool clipped = false;
-            for (std::size_t tries = 0; tries < m && !clipped; ++tries) {
-                const std::size_t k = (start + tries) % m;
-                const std::size_t prev = order[(k + m - 1) % m], cur = order[k],
-                                  next = order[(k + 1) % m];
-                if (sense * turn(flat[prev], flat[cur], flat[next]) <= 0) continue;
-                bool empty = true;
-                for (std::size_t other : order) {
-                    if (other != prev && other != cur && other != next &&
-                        inside(flat[other], flat[prev], flat[cur], flat[next])) {
-                        empty = false;
-                        break;
-                    }
-                }
-                if (!empty) continue;
-                emit(corners[prev], corners[cur], corners[next]);
-                order.erase(order.begin() + std::ptrdiff_t(k));
-                start = k > 1 ? k - 1 : 1;
-                clipped = true;
-            }
-            // Only a polygon that crosses or folds onto itself has no ear.
-            if (!clipped) break;
-        }
-        fan(order);
-    }
 };
 
-struct Place {
-    std::int64_t line = 0;
-    std::int64_t column = 0;
-};
-
-// Where the `ordinal`-th statement with `keyword` is, and the column of its
-// `argument`-th argument (the statement's own with -1), with lines split and statements recognised
-// as tinyobjloader does it (a line ends at LF, CRLF or a lone CR; a face line counts only with at
-// least one corner).
-Place locate(std::string_view text, std::string_view keyword, std::int64_t ordinal, int argument) {
-    Place place;
+// Calls `visit(start, line)` for each statement with `keyword` in turn,
+// with the offset where its line starts and the text of the line, until it
+// returns true. Lines are split and statements recognised as tinyobjloader
+// does it: a line ends at LF, CRLF or a lone CR, and a face line counts only
+// with at least one corner.
+template <class Visit>
+void findStatements(std::string_view text, std::string_view keyword, Visit visit) {
     std::size_t pos = 0;
     while (pos < text.size()) {
-        ++place.line;
         std::size_t end = pos;
         while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-        std::size_t next = end;
-        if (next < text.size())
-            next += text[next] == '\r' && text.substr(next, 2) == "\r\n" ? 2 : 1;
-        std::string_view line = text.substr(pos, end - pos);
-        line = line.substr(0, line.find('\0'));  // the parser reads it as a C string
-        pos = next;
+        const std::string_view line = text.substr(pos, end - pos);
+        const std::size_t lineStart = pos;
+        pos = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
 
         const std::size_t start = line.find_first_not_of(" \t");
         if (start == std::string_view::npos || line.substr(start, keyword.size()) != keyword) {
             continue;
         }
-        std::size_t p = start + keyword.size();
+        const std::size_t p = start + keyword.size();
         if (p >= line.size() || (line[p] != ' ' && line[p] != '\t')) continue;
         if (keyword == "f" && line.find_first_not_of(" \t", p) == std::string_view::npos) continue;
-        if (ordinal-- > 0) continue;
+        if (visit(lineStart, line)) return;
+    }
+}
 
+// Where the `ordinal`-th statement with `keyword` is, as an offset into the
+// text: its `argument`-th argument, from 0, or the statement with -1.
+std::size_t locate(std::string_view text, std::string_view keyword, std::int64_t ordinal,
+                   int argument) {
+    std::size_t offset = 0;
+    findStatements(text, keyword, [&](std::size_t lineStart, std::string_view line) {
+        if (ordinal-- > 0) return false;
+        const std::size_t start = line.find_first_not_of(" \t");
+        std::size_t p = start + keyword.size();
         for (int i = 0; argument >= 0; ++i) {
             p = line.find_first_not_of(" \t", p);
-            if (p == std::string_view::npos) break;
-            if (i == argument) break;
+            if (p == std::string_view::npos || i == argument) break;
             p = line.find_first_of(" \t", p);
         }
-        place.column = std::int64_t(argument < 0 || p == std::string_view::npos ? start : p) + 1;
-        return place;
-    }
-    return {};
+        offset = lineStart + (argument < 0 || p == std::string_view::npos ? start : p);
+        return true;
+    });
+    return offset;
+}
+
+// Where the face statements numbered, from 0, in `ordinals` (in increasing
+// order) are, as offsets into the text.
+std::vector<std::size_t> faceOffsets(std::string_view text,
+                                     const std::vector<std::int64_t>& ordinals) {
+    std::vector<std::size_t> offsets;
+    std::int64_t ordinal = 0;
+    findStatements(text, "f", [&](std::size_t lineStart, std::string_view line) {
+        if (offsets.size() < ordinals.size() && ordinals[offsets.size()] == ordinal) {
+            offsets.push_back(lineStart + line.find_first_not_of(" \t"));
+        }
+        ++ordinal;
+        return offsets.size() == ordinals.size();
+    });
+    return offsets;
 }
 
 }  // namespace
 
-std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNotes& notes,
-                                  std::int64_t maxCount) {
+namespace {
+
+// Reads the text into `reader`; false, with where and why, when it holds a
+// fault. Fills in `libraries` and the lines of the faces left out.
+bool parse(std::string_view text, Reader& reader, std::vector<std::string>& libraries,
+           FileError& error) {
+    std::string decoded;
+    if (!readableText(text, decoded, error)) return false;
     // tinyobjloader would take a byte-order mark for part of the first
     // statement, and drop that statement.
-    std::string_view body = text;
-    const std::string_view byteOrderMark = "\xEF\xBB\xBF";
-    if (body.substr(0, 3) == byteOrderMark) body.remove_prefix(3);
+    const std::size_t skipped = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    const std::string_view body = text.substr(skipped);
+    const auto fail = [&](std::size_t offset, std::string reason) {
+        const TextPlace place = placesOf(text, {skipped + offset}).at(0);
+        error.line = place.line;
+        error.column = place.column;
+        error.reason = std::move(reason);
+        return false;
+    };
 
-    Reader reader(maxCount, notes);
-    reader.reserveFor(body);
+    ObjSurvey survey;
+    surveyObj(body, survey);
+    // The parser reads a comment after a statement, or a line joined to the
+    // next, as part of the statement: it gets a copy with those blanked.
+    std::string blanked;
+    std::string_view parsed = body;
+    if (!survey.hidden.empty()) {
+        blanked.assign(body);
+        for (const auto& [first, last] : survey.hidden) {
+            std::fill(blanked.begin() + std::ptrdiff_t(first),
+                      blanked.begin() + std::ptrdiff_t(last), ' ');
+        }
+        parsed = blanked;
+    }
+    // Statements before a word the survey refused may hold a fault of their
+    // own, which comes first.
+    if (!survey.fault.empty()) {
+        const std::size_t lineStart = parsed.find_last_of("\r\n", survey.faultOffset);
+        parsed = parsed.substr(0, lineStart == std::string_view::npos ? 0 : lineStart + 1);
+    }
+
+    libraries = std::move(survey.libraries);
+    reader.reserve(survey);
     tinyobj::callback_t callbacks;
     callbacks.vertex_cb = [](void* r, double x, double y, double z, double) {
         static_cast<Reader*>(r)->addVertex(x, y, z);
@@ -398,25 +388,125 @@ std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNo
     callbacks.index_cb = [](void* r, tinyobj::index_t* indices, int count) {
         static_cast<Reader*>(r)->addFace(indices, count);
     };
-    MemoryBuffer buffer(body);
+    callbacks.usemtl_cb = [](void* r, const char* name, int) {
+        static_cast<Reader*>(r)->useMaterial(name);
+    };
+    MemoryBuffer buffer(parsed);
     std::istream in(&buffer);
     std::string warnings, errors;
     // Without a material reader it opens no other file.
     tinyobj::LoadObjWithCallback(in, callbacks, &reader, nullptr, &warnings, &errors);
 
     if (reader.failed) {
-        const Place place = locate(body, reader.keyword, reader.ordinal, reader.argument);
-        error.line = place.line;
-        error.column =
-            place.column + (place.line == 1 ? std::int64_t(text.size() - body.size()) : 0);
-        error.reason = reader.reason;
-        return nullptr;
+        return fail(locate(parsed, reader.keyword, reader.ordinal, reader.argument), reader.reason);
     }
+    if (!survey.fault.empty()) return fail(survey.faultOffset, survey.fault);
+    if (!reader.uncovered.empty()) {
+        std::vector<std::int64_t> ordinals;
+        for (const ObjNotes::Face& face : reader.uncovered) ordinals.push_back(face.line);
+        std::vector<std::size_t> offsets = faceOffsets(parsed, ordinals);
+        for (std::size_t& offset : offsets) offset += skipped;
+        const std::vector<TextPlace> places = placesOf(text, offsets);
+        reader.notes.uncovered = reader.uncovered;
+        for (std::size_t k = 0; k < places.size(); ++k) {
+            reader.notes.uncovered[k].line = places[k].line;
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<Mesh> wholeMesh(Reader& reader) {
     const std::size_t vertexCount = reader.vertices.size();
     const std::size_t triangleCount = reader.triangles.size();
     return std::make_unique<Mesh>(std::int32_t(vertexCount), reader.vertices.release(),
                                   std::int32_t(triangleCount), reader.triangles.release(),
                                   reader.uvs.release());
+}
+
+// The triangles of each material as a mesh of its own, with the vertices
+// they use in file order.
+void splitByMaterial(Reader& reader, std::vector<ObjPart>& parts) {
+    // The runs of each material, and the materials by their first triangle.
+    std::vector<std::vector<std::size_t>> runsOf(reader.materials.size());
+    std::vector<std::int32_t> order;
+    for (std::size_t r = 0; r < reader.runs.size(); ++r) {
+        auto& runs = runsOf[std::size_t(reader.runs[r].second)];
+        if (runs.empty()) order.push_back(reader.runs[r].second);
+        runs.push_back(r);
+    }
+    const auto runEnd = [&](std::size_t r) {
+        return r + 1 < reader.runs.size() ? reader.runs[r + 1].first : reader.triangles.size();
+    };
+    std::vector<std::int32_t> stamp(reader.vertices.size(), -1), newIndex(reader.vertices.size());
+    std::vector<std::int32_t> used;
+    for (const std::int32_t material : order) {
+        used.clear();
+        std::size_t count = 0;
+        for (const std::size_t r : runsOf[std::size_t(material)]) {
+            count += runEnd(r) - reader.runs[r].first;
+            for (std::size_t k = reader.runs[r].first; k < runEnd(r); ++k) {
+                for (const std::int32_t v : reader.triangles[k]) {
+                    if (stamp[std::size_t(v)] != material) {
+                        stamp[std::size_t(v)] = material;
+                        used.push_back(v);
+                    }
+                }
+            }
+        }
+        std::sort(used.begin(), used.end());
+        auto vertices = makeLargeArrayForOverwrite<Vertex>(used.size());
+        for (std::size_t i = 0; i < used.size(); ++i) {
+            vertices[i] = reader.vertices[std::size_t(used[i])];
+            newIndex[std::size_t(used[i])] = std::int32_t(i);
+        }
+        auto triangles = makeLargeArrayForOverwrite<Triangle>(count);
+        auto uvs = makeLargeArrayForOverwrite<TriangleUV>(count);
+        std::size_t next = 0;
+        for (const std::size_t r : runsOf[std::size_t(material)]) {
+            for (std::size_t k = reader.runs[r].first; k < runEnd(r); ++k, ++next) {
+                for (std::size_t c = 0; c < 3; ++c) {
+                    triangles[next][c] = newIndex[std::size_t(reader.triangles[k][c])];
+                }
+                uvs[next] = reader.uvs[k];
+            }
+        }
+        parts.push_back(
+            {reader.materials[std::size_t(material)],
+             std::make_unique<Mesh>(std::int32_t(used.size()), std::move(vertices),
+                                    std::int32_t(count), std::move(triangles), std::move(uvs))});
+    }
+    // A vertex no face uses belongs to no part.
+    reader.notes.verticesLeftOut = std::count(stamp.begin(), stamp.end(), -1);
+}
+
+}  // namespace
+
+std::unique_ptr<Mesh> meshFromObj(std::string_view text, FileError& error, ObjNotes& notes,
+                                  std::int64_t maxCount) {
+    Reader reader(maxCount, notes);
+    std::vector<std::string> libraries;
+    if (!parse(text, reader, libraries, error)) return nullptr;
+    return wholeMesh(reader);
+}
+
+bool readObj(std::string_view text, ObjModel& model, FileError& error, std::int64_t maxCount) {
+    model = ObjModel{};
+    Reader reader(maxCount, model.notes);
+    if (!parse(text, reader, model.libraries, error)) return false;
+    std::vector<bool> used(reader.materials.size(), false);
+    std::size_t materialsUsed = 0;
+    for (const auto& run : reader.runs) {
+        materialsUsed += !used[std::size_t(run.second)];
+        used[std::size_t(run.second)] = true;
+    }
+    if (materialsUsed > 1) {
+        splitByMaterial(reader, model.parts);
+    } else {
+        const std::string name =
+            reader.runs.empty() ? "" : reader.materials[std::size_t(reader.runs[0].second)];
+        model.parts.push_back({name, wholeMesh(reader)});
+    }
+    return true;
 }
 
 namespace {

@@ -7,122 +7,24 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "gloam/import/obj.h"
 #include "gloam/import/picture.h"
-#include "gloam/meshio/pob.h"
 #include "gloam/meshio/primitives.h"
 #include "gloam/textures/texture.h"
 #include "tests/support/mesh_support.h"
 #include "tool/commands.h"
 #include "tool/mesh_edit.h"
 
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
 using namespace gloam;
 
 namespace {
-
-std::unique_ptr<Mesh> fromObj(const std::string& text, FileError& error,
-                              std::int64_t limit = std::numeric_limits<std::int32_t>::max()) {
-    ObjNotes notes;
-    return meshFromObj(text, error, notes, limit);
-}
-
-std::string pobOfObj(const std::string& text) {
-    FileError error;
-    const auto mesh = fromObj(text, error);
-    return mesh ? formatPob(*mesh) : error.message();
-}
-
-double signedArea(const Mesh& m, const Triangle& t) {
-    const Vertex &a = m.verts[t[0]], &b = m.verts[t[1]], &c = m.verts[t[2]];
-    return ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2.0;
-}
-
-TEST(ObjToPob, QuadWithNegativeIndexAndMissingUvAcrossGroups) {
-    const std::string obj =
-        "# a quad in two objects\r\n"
-        "o first\nv 0 0 0\nv 2 0 0\nv 2 1 0\n"
-        "g second\r\nv 0 1 0\n"
-        "vt 0 0\nvt 1 0\nvt 1 1\n"
-        "f 1/1 2/2 -2/3 -1\n";
-    EXPECT_EQ(pobOfObj(obj),
-              "POBFILE\n#Number of Vertices, Number of Indices\n4 2\n"
-              "#Vertex Definitions, 1 per line, x,y,z\n0 0 0\n2 0 0\n2 1 0\n0 1 0\n"
-              "#Triangles, 1 per line, vertex num for point 1,2,3\n0 1 2\n0 2 3\n"
-              "#TCoords, tu, tv pairs, 3 per triangle\n0 0 1 0 1 1\n0 0 1 1 0 0\n");
-}
-
-TEST(ObjToPob, ConcavePolygonsAreCoveredOnceWithTheirWinding) {
-    // A comb with three teeth (two reflex corners), both ways round.
-    const float comb[][2] = {{0, 0}, {6, 0}, {6, 3}, {5, 3}, {4, 1},
-                             {3, 3}, {2, 1}, {1, 3}, {0, 3}};
-    for (const bool reversed : {false, true}) {
-        std::string obj, face = "f";
-        for (int i = 0; i < 9; ++i) {
-            const auto& p = comb[reversed ? 8 - i : i];
-            obj += "v " + std::to_string(p[0]) + " " + std::to_string(p[1]) + " 0\n";
-            face += " " + std::to_string(i + 1);
-        }
-        FileError error;
-        const auto mesh = fromObj(obj + face + "\n", error);
-        ASSERT_TRUE(mesh) << error.message();
-        ASSERT_EQ(mesh->triCount, 7);
-        double total = 0;
-        for (int k = 0; k < mesh->triCount; ++k) {
-            const double area = signedArea(*mesh, *mesh->tris[k]);
-            EXPECT_GT(reversed ? -area : area, 0) << "triangle " << k;
-            total += area;
-        }
-        EXPECT_DOUBLE_EQ(reversed ? -total : total, 14);
-    }
-}
-
-TEST(ObjToPob, FaultsSayWhereAndWhy) {
-    const struct {
-        const char* obj;
-        const char* message;
-        std::int64_t limit = std::numeric_limits<std::int32_t>::max();
-    } cases[] = {
-        {"v 0 0 0\nv 1 0 0\n\nf 1 2 3\nv 0 1 0\n", "4:7: vertex index 3 is outside 1..2"},
-        {"v 0 0 0\r\nv 1 0 0\rf 1 -3 2\n", "3:5: vertex index -3 is outside -2..-1"},
-        {"f 1 2 3\n", "1:3: vertex index 1: no vertex comes before this face"},
-        {"v 0 0 0\nvt 0 0\n  f  1/1 1/2 1\n", "3:10: texture coordinate index 2 is outside 1..1"},
-        {"\xEF\xBB\xBFv 0 1e39 0\n", "1:8: y is not a number in float range"},
-        {"vt 0.5 -1e40\n", "1:8: v is not a number in float range"},
-        {"v 0 0 0\n#\nv 1 0 0\nv 2 0 0\n", "4:1: more than 2 vertices", 2},
-        {"v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\nf 1 2 3\nf 3 2 1\nf 1 2 3 1\n",
-         "7:1: more than 3 triangles", 3},
-    };
-    for (const auto& c : cases) {
-        FileError error;
-        error.file = "m.obj";
-        EXPECT_FALSE(fromObj(c.obj, error, c.limit));
-        EXPECT_EQ(error.message(), std::string("m.obj:") + c.message) << c.obj;
-    }
-}
-
-TEST(PobToObj, EngineMeshesComeBackByteForByte) {
-    std::vector<std::unique_ptr<Mesh>> meshes;
-    meshes.push_back(loadPob(GLOAM_ASSET_DIR "/table.pob"));
-    meshes.push_back(makeBox(150, 150, 150));
-    meshes.push_back(makeGrid(7, 4, 0.1f));
-    meshes.push_back(makeQuad(3, 1.5f));
-    meshes.push_back(meshOf({blackAt(-0.0f, 1e-7f, 3e38f), blackAt(1, 2, 3)}));
-    for (const auto& mesh : meshes) {
-        ASSERT_TRUE(mesh);
-        std::string obj, reason;
-        ASSERT_TRUE(formatObj(*mesh, obj, reason)) << reason;
-        EXPECT_EQ(pobOfObj(obj), formatPob(*mesh)) << obj;
-    }
-    meshes[3]->verts[2].x = std::numeric_limits<float>::infinity();
-    std::string obj, reason;
-    EXPECT_FALSE(formatObj(*meshes[3], obj, reason));
-    EXPECT_EQ(reason, "vertex 2 is not finite, which OBJ cannot hold");
-}
 
 TEST(MeshEdit, ScalesThenPlacesThenFlips) {
     auto mesh = makeBox(2, 4, 6);
@@ -199,6 +101,48 @@ TEST(Picture, PowerOfTwoSidesBottomRowFirst) {
                                 p, reason));
 }
 
+TEST(Picture, AJpegIsTurnedUprightAsItsExifOrientationSays) {
+    // 16 x 8, red on the left and blue on the right, with the EXIF
+    // orientation of a camera held a quarter turn clockwise.
+    std::vector<std::uint8_t> pixels;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const std::uint8_t red = x < 8 ? 255 : 0;
+            pixels.insert(pixels.end(), {red, 0, std::uint8_t(255 - red)});
+        }
+    }
+    std::string jpeg;
+    stbi_write_jpg_to_func(
+        [](void* to, void* data, int size) {
+            static_cast<std::string*>(to)->append(static_cast<const char*>(data),
+                                                  std::size_t(size));
+        },
+        &jpeg, 16, 8, 3, pixels.data(), 100);
+    ASSERT_GT(jpeg.size(), 2u);
+    const std::string exif(
+        "\xFF\xE1\0\x22"
+        "Exif\0\0"
+        "MM\0\x2A\0\0\0\x08"
+        "\0\x01"
+        "\x01\x12\0\x03\0\0\0\x01\0\x06\0\0"
+        "\0\0\0\0",
+        36);
+    jpeg.insert(2, exif);
+    Picture p;
+    std::string reason;
+    ASSERT_TRUE(convertPicture(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size(), 0,
+                               p, reason))
+        << reason;
+    EXPECT_EQ(p.orientation, 6);
+    EXPECT_EQ(p.width, 8);
+    EXPECT_EQ(p.height, 16);
+    // Upright it is red above blue; the bottom row comes first.
+    EXPECT_GT(p.rgb[2], 200);
+    EXPECT_LT(p.rgb[0], 50);
+    EXPECT_GT(p.rgb[3 * 8 * 15], 200);
+    EXPECT_LT(p.rgb[3 * 8 * 15 + 2], 50);
+}
+
 class Command : public ::testing::Test {
 protected:
     int run(std::vector<std::string> args) {
@@ -270,6 +214,93 @@ TEST_F(Command, TextureWritesABitmapTheEngineReadsAndWarnsOfTheKey) {
     EXPECT_EQ(texture.width, 4);
     EXPECT_EQ(run({"info", path("p.bmp")}), 0);
     EXPECT_NE(out.str().find("4 x 1 (power-of-two sides)"), std::string::npos) << out.str();
+}
+
+// A 24-bit BMP header alone, with the given size and compression.
+std::string bmpHeader(std::int32_t width, std::int32_t height, std::uint32_t compression) {
+    std::string file(54, '\0');
+    const auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + std::size_t(i)] = char(v >> (8 * i));
+    };
+    file[0] = 'B', file[1] = 'M';
+    put32(10, 54), put32(14, 40), put32(18, std::uint32_t(width)), put32(22, std::uint32_t(height));
+    file[26] = 1, file[28] = 24;
+    put32(30, compression);
+    return file + std::string(64, '\x7F');
+}
+
+// The POB file of a triangle 0 1 2 over vertices at x = 0, 2 and 4, one
+// more vertex `extra`, and a triangle over it.
+std::string pobWith(const char* extra) {
+    return std::string("POBFILE\n#\n4 2\n#\n0 0 0\n2 0 0\n4 2 0\n") + extra +
+           "\n#\n0 1 2\n0 1 3\n#\n0 0 1 0 0 1\n0 0 1 0 0 1\n";
+}
+
+TEST_F(Command, OptionsAndInputsAreReadAsAUserMeansThem) {
+    put("m.pob", pobWith("1 1 1"));
+    put("nan.pob", pobWith("nan 5 inf"));
+    put("rle.bmp", bmpHeader(4, 4, 1));
+    // A PNG header one pixel wide and 32,769 high.
+    put("tall.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\x01\0\0\x80\x01"
+                                "\x08\x02\0\0\0",
+                                29) +
+                        std::string(16, '\0'));
+    put("p.tga", tga(2, 1, {1, 2, 3, 255, 4, 5, 6, 255}));
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        const char* said;     // in what it prints
+        const char* written;  // in the file it writes, "out.pob"
+    } cases[] = {
+        {{"convert", "m.pob", "out.pob", "--scale=+2"}, 0, "", "0 0 0\n4 0 0\n8 4 0\n2 2 2\n"},
+        // A mirror image keeps its lit side only with its corners turned round.
+        {{"convert", "m.pob", "out.pob", "--scale", "-1"},
+         0,
+         "a negative scale mirrors the mesh",
+         "-4 -2 0\n-1 -1 -1\n#Triangles, 1 per line, vertex num for point 1,2,3\n0 2 1\n"},
+        {{"convert", "m.pob", "out.pob", "--scale", "1e-50"}, 2, "collapses the mesh", ""},
+        {{"convert", "m.pob", "out.pob", "--centre=yes"}, 2, "--centre takes no value", ""},
+        {{"convert", "m.pob", "out.pob", "--scale", "2", "--scale=3"}, 2, "given twice", ""},
+        {{"convert", "--", "m.pob", "out.pob", "--centre"}, 2, "takes 2 file names, not 3", ""},
+        // Bounds of the finite vertices only; the other one stays as it was.
+        {{"convert", "nan.pob", "out.pob", "--centre", "--floor"},
+         0,
+         "1 vertex is not finite",
+         "-2 0 0\n0 0 0\n2 2 0\nnan 5 inf\n"},
+        {{"texture", "rle.bmp", "out.bmp"}, 1, "compressed with run lengths (RLE8)", ""},
+        {{"texture", "tall.png", "out.bmp"},
+         1,
+         "1 x 32769 pixels: a side is longer than 32768",
+         ""},
+        {{"texture", "p.tga", "out.bmp", "--size=4"}, 0, "4 x 4 from 2 x 1", ""},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(path("out.pob"));
+        std::vector<std::string> args;
+        for (const std::string& arg : c.args) {
+            args.push_back(arg.find('.') != std::string::npos ? path(arg) : arg);
+        }
+        EXPECT_EQ(run(args), c.code) << c.args[1] << " " << c.args.back() << ": " << err.str();
+        EXPECT_NE((out.str() + err.str()).find(c.said), std::string::npos) << err.str();
+        EXPECT_NE(get("out.pob").find(c.written), std::string::npos) << c.args.back() << ":\n"
+                                                                     << get("out.pob");
+    }
+}
+
+TEST_F(Command, InfoNamesVerticesThatAreNotFiniteAndBoundsTheRest) {
+    put("nan.pob", pobWith("nan 5 inf"));
+    put("empty.pob", "POBFILE\n#\n0 0\n#\n#\n#\n");
+    ASSERT_EQ(run({"info", path("nan.pob")}), 0);
+    EXPECT_EQ(out.str(), path("nan.pob") +
+                             ": POB mesh\n"
+                             "  vertices   4 (0 unused)\n"
+                             "  not finite 1 vertex (3), in 1 triangle\n"
+                             "  triangles  2 (0 degenerate, 0 duplicate)\n"
+                             "  bounds     x 0 .. 4, y 0 .. 2, z 0 .. 0 (of the finite vertices)\n"
+                             "  size       4 x 2 x 0\n"
+                             "  uv range   u 0 .. 1, v 0 .. 1\n");
+    ASSERT_EQ(run({"info", path("empty.pob")}), 0);
+    EXPECT_NE(out.str().find("  bounds     no vertices\n"), std::string::npos) << out.str();
 }
 
 }  // namespace
