@@ -74,7 +74,8 @@ void readLibraries(const std::string& modelPath, const std::string& names,
         if (file.empty()) {
             model.warnings.push_back("material library '" + name +
                                      "' is not in the model's folder");
-        } else if (!readFileBytes(file, text, error, startsAsText) || !readMtl(text.view(), read, error)) {
+        } else if (!readFileBytes(file, text, error, startsAsText) ||
+                   !readMtl(text.view(), read, error)) {
             model.warnings.push_back("material library " + error.message());
         }
         materials.insert(materials.end(), read.begin(), read.end());
