@@ -5,7 +5,6 @@
 #include <assimp/DefaultIOSystem.h>
 #include <assimp/config.h>
 #include <assimp/material.h>
-#include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <assimp/Importer.hpp>
 
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "gloam/import/model_parts.h"
+#include "gloam/import/polygon.h"
 
 namespace gloam {
 
@@ -182,7 +182,10 @@ public:
         importer.SetIOHandler(new RegularFiles);
         // A skinned model without meshes is not drawn as its bones.
         importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
-        scene = importer.ReadFile(path, aiProcess_Triangulate);
+        // No post-processing: polygons are covered here, exactly, rather
+        // than by the importer's ear clipping, which overlaps on polygons
+        // with holes cut open along a bridge.
+        scene = importer.ReadFile(path, 0);
         if (!scene) {
             const char* why = importer.GetErrorString();
             return refuse(why && *why ? why : "the importer cannot read it");
@@ -340,6 +343,7 @@ private:
         LargeArray<TriangleUV> uvs;
         std::int64_t vertexCount = 0;
         std::int64_t triangleCount = 0;
+        std::int64_t triangleRoom = 0;
     };
 
     bool place(const Instance& instance, Arrays& into) {
@@ -379,21 +383,44 @@ private:
         // which the engine's rule then has to turn back.
         const bool turn = !options.keepWinding != instance.transform.mirrors();
         const aiVector3D* uv = mesh.mTextureCoords[0];
+        const auto emit = [&](unsigned a, unsigned b, unsigned c) {
+            const unsigned corners[3] = {a, turn ? c : b, turn ? b : c};
+            Triangle& t = into.triangles[std::size_t(into.triangleCount)];
+            TriangleUV& tuv = into.uvs[std::size_t(into.triangleCount)];
+            for (std::size_t k = 0; k < 3; ++k) {
+                t[k] = base + std::int32_t(corners[k]);
+                tuv[k] = uv ? TexCoord{uv[corners[k]].x, uv[corners[k]].y} : TexCoord{};
+            }
+            ++into.triangleCount;
+        };
         for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
             const aiFace& face = mesh.mFaces[f];
-            // Until the importer's polygons are covered exactly, they come
-            // here only when it could not triangulate them: as fans.
-            for (unsigned c = 2; c < face.mNumIndices; ++c) {
-                const unsigned corners[3] = {face.mIndices[0], face.mIndices[turn ? c : c - 1],
-                                             face.mIndices[turn ? c - 1 : c]};
-                Triangle& t = into.triangles[std::size_t(into.triangleCount)];
-                TriangleUV& tuv = into.uvs[std::size_t(into.triangleCount)];
-                for (int k = 0; k < 3; ++k) {
-                    t[std::size_t(k)] = base + std::int32_t(corners[k]);
-                    tuv[std::size_t(k)] =
-                        uv ? TexCoord{uv[corners[k]].x, uv[corners[k]].y} : TexCoord{};
+            if (face.mNumIndices < 3) continue;
+            if (face.mNumIndices == 3) {
+                emit(face.mIndices[0], face.mIndices[1], face.mIndices[2]);
+                continue;
+            }
+            // A polygon, covered exactly where it can be, in the plane its
+            // node places it in.
+            corners.clear();
+            for (unsigned c = 0; c < face.mNumIndices; ++c) {
+                const Vertex& v = into.vertices[std::size_t(base) + face.mIndices[c]];
+                corners.push_back({v.x, v.y, v.z});
+            }
+            cover.clear();
+            const PolygonCover outcome = splitter.split(corners, cover);
+            // Exact covers never need more triangles than a fan; the arrays
+            // were sized for that.
+            if (outcome == PolygonCover::Exact &&
+                into.triangleCount + std::int64_t(cover.size()) <= into.triangleRoom) {
+                for (const Triangle& t : cover) {
+                    emit(face.mIndices[t[0]], face.mIndices[t[1]], face.mIndices[t[2]]);
                 }
-                ++into.triangleCount;
+            } else if (outcome == PolygonCover::NoArea) {
+                ++flatPolygons;
+            } else if (uncovered++ == 0) {
+                firstUncovered = "mesh '" + nameOf(mesh.mName) + "', face " + std::to_string(f) +
+                                 " (" + std::to_string(face.mNumIndices) + " corners)";
             }
         }
         return true;
@@ -412,6 +439,7 @@ private:
             a.vertices = makeLargeArray<Vertex>(std::size_t(plan.vertices));
             a.triangles = makeLargeArrayForOverwrite<Triangle>(std::size_t(plan.triangles));
             a.uvs = makeLargeArrayForOverwrite<TriangleUV>(std::size_t(plan.triangles));
+            a.triangleRoom = plan.triangles;
         }
         for (const Instance& instance : instances) {
             const aiMesh& mesh = *scene->mMeshes[instance.mesh];
@@ -434,6 +462,17 @@ private:
             model.notes.push_back(count(linesAndPoints, "line or point", "lines and points") +
                                   " left out: the engine draws triangles");
         }
+        if (flatPolygons > 0) {
+            model.notes.push_back(count(flatPolygons, "polygon", "polygons") +
+                                  " of no area (corners on one line) left out");
+        }
+        if (uncovered > 0) {
+            model.warnings.push_back(
+                count(uncovered, "polygon crosses", "polygons cross") +
+                " itself, winds round twice or has too many corners, so that no triangles "
+                "between its corners cover it exactly; left out (the first: " +
+                firstUncovered + ")");
+        }
         if (nonFinite > 0) {
             model.warnings.push_back(nonFinite == 1
                                          ? "1 vertex has a position that is not a finite number"
@@ -455,6 +494,12 @@ private:
     std::vector<PartPlan> plans;
     std::int64_t linesAndPoints = 0;
     std::int64_t nonFinite = 0;
+    std::int64_t flatPolygons = 0;
+    std::int64_t uncovered = 0;
+    std::string firstUncovered;
+    PolygonSplitter splitter;
+    std::vector<Vec3> corners;
+    std::vector<Triangle> cover;
 };
 
 }  // namespace
