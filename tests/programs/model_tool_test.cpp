@@ -59,7 +59,7 @@ TEST_F(Convert, SeveralPartsGiveNumberedFilesAndAListing) {
                                    path("out-1.bmp") + ": 2 x 2 from embedded picture *0\n"))
         << out.str();
     EXPECT_TRUE(has(out.str(), path("out-2.bmp") + ": 2 x 2 from " + path("wood.tga")));
-    EXPECT_TRUE(has(err.str(), "part 3 'missing': missing.png not found")) << err.str();
+    EXPECT_TRUE(has(err.str(), "part 3 'missing': pictures\\missing.png not found")) << err.str();
     for (const char* name : {"out-1.pob", "out-2.pob", "out-3.pob", "out-1.bmp", "out-2.bmp"}) {
         EXPECT_TRUE(std::filesystem::exists(path(name))) << name;
     }
@@ -76,8 +76,8 @@ TEST_F(Convert, SeveralPartsGiveNumberedFilesAndAListing) {
                     "2 x 2 from embedded picture *0\n"))
         << out.str();
     EXPECT_TRUE(has(out.str(),
-                    "part 3 'missing': 3 vertices, 1 triangle, picture missing.png "
-                    "not used"));
+                    "part 3 'missing': 3 vertices, 1 triangle, picture "
+                    "pictures\\missing.png not used"));
 }
 
 TEST_F(Convert, WindingTurnsRoundBothWaysUnlessKept) {

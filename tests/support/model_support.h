@@ -42,7 +42,8 @@ inline std::string tga() {
 // One triangle, counter-clockwise seen from +z, placed twice by nodes under
 // a root that moves it by 10 in x and doubles it, once plainly and once
 // mirrored in x; and again with two more materials whose pictures lie
-// beside the model (under another system's path) and nowhere.
+// beside the model (under another system's path, in capitals) and nowhere
+// (in a folder named the Windows way).
 inline std::string gltf() {
     const std::string buffer = bytesOf<float>({0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1}) +
                                bytesOf<std::uint16_t>({0, 1, 2, 0});
@@ -58,7 +59,7 @@ inline std::string gltf() {
                 {"name": "missing", "pbrMetallicRoughness": {"baseColorTexture": {"index": 2}}}],
   "textures": [{"source": 0}, {"source": 1}, {"source": 2}],
   "images": [{"uri": "data:image/x-tga;base64,)" +
-           base64(tga()) + R"("}, {"uri": "C:\\art\\wood.tga"}, {"uri": "missing.png"}],
+           base64(tga()) + R"("}, {"uri": "C:\\art\\Wood.TGA"}, {"uri": "pictures\\missing.png"}],
   "buffers": [{"byteLength": 68, "uri": "data:application/octet-stream;base64,)" +
            base64(buffer) + R"("}],
   "bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 36},
