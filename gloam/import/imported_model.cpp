@@ -468,10 +468,12 @@ private:
         }
         if (uncovered > 0) {
             model.warnings.push_back(
-                count(uncovered, "polygon crosses", "polygons cross") +
-                " itself, winds round twice or has too many corners, so that no triangles "
-                "between its corners cover it exactly; left out (the first: " +
-                firstUncovered + ")");
+                count(uncovered,
+                      "polygon crosses itself, winds round twice or has too many corners, so "
+                      "that no triangles between its corners cover it exactly; it is",
+                      "polygons cross themselves, wind round twice or have too many corners, so "
+                      "that no triangles between their corners cover them exactly; they are") +
+                " left out (the first: " + firstUncovered + ")");
         }
         if (nonFinite > 0) {
             model.warnings.push_back(nonFinite == 1
