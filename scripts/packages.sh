@@ -33,5 +33,6 @@ BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format goog
                 libx11-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri xvfb xauth
                 libxtst-dev pkg-config)
 # gloam-pob compiles the OBJ reader and the picture decoder and resizer it uses
-# from these headers; the end-to-end tests read and write PNG with stb.
-BUILD_PACKAGES+=(libtinyobjloader-dev libstb-dev)
+# from these headers; the end-to-end tests read and write PNG with stb. The
+# import library reads every other model format through assimp.
+BUILD_PACKAGES+=(libtinyobjloader-dev libstb-dev libassimp-dev)

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <new>
@@ -31,47 +32,59 @@ const char* const mainHelp =
     "Brings meshes and pictures from other tools into the engine's formats.\n"
     "\n"
     "commands:\n"
-    "  info FILE            what a POB mesh or a bitmap holds, or why the engine\n"
-    "                       cannot read it\n"
-    "  convert IN OUT       a mesh from OBJ to POB or back, by the files' extensions\n"
+    "  info FILE            what a POB mesh, a bitmap or any model holds, or why\n"
+    "                       it cannot be read\n"
+    "  convert MODEL OUT    a model of any format this build reads to POB (or OBJ),\n"
+    "                       with its pictures as bitmaps\n"
     "  texture IN OUT.bmp   a picture to a 24-bit bitmap with power-of-two sides\n"
     "\n"
     "`gloam-pob COMMAND --help` describes each. Exit status: 0 done, 1 a file\n"
     "could not be read or written, 2 the command line is wrong.\n";
 
 const char* const infoHelp =
-    "usage: gloam-pob info FILE.pob|FILE.bmp\n"
+    "usage: gloam-pob info FILE.pob|FILE.bmp|MODEL\n"
     "\n"
     "For a POB mesh: vertex and triangle counts, unused vertices, degenerate\n"
     "triangles (a corner named twice, or corners on one line), duplicate\n"
     "triangles (the same three positions as an earlier one), the bounds and the\n"
     "range of the texture coordinates. For a bitmap: its size, whether OpenGL 1.1\n"
     "can take it (power-of-two sides) and how many pixels the colour key makes\n"
-    "transparent. Exits 0 when the engine reads the file and 1, saying where and\n"
-    "why, when it does not.\n";
+    "transparent. For any other model: its parts, one per material, with their\n"
+    "counts and the picture each would get. Writes nothing. Exits 0 when the\n"
+    "file can be read and 1, saying where and why, when it cannot.\n";
 
 const char* const convertHelp =
-    "usage: gloam-pob convert IN OUT [OPTIONS]\n"
+    "usage: gloam-pob convert MODEL OUT.pob|OUT.obj [OPTIONS]\n"
     "\n"
-    "Converts a mesh between Wavefront OBJ (.obj) and the engine's POB (.pob),\n"
-    "chosen by the extensions. From OBJ: every vertex in file order, the texture\n"
-    "coordinates of every face corner (none becomes 0 0), all objects and groups\n"
-    "in one mesh, polygons split into triangles, negative indices counted back;\n"
-    "normals, materials, lines and points are left out. To OBJ: positions,\n"
-    "texture coordinates and faces; converting that back gives the same POB file.\n"
+    "Converts a model to the engine's POB mesh (or to Wavefront OBJ). MODEL is any\n"
+    "format this build reads, by its extension: %s.\n"
+    "Each material of the model is a part: one part gives OUT.pob and, when it\n"
+    "has a picture, OUT.bmp beside it (power-of-two sides, as `texture` makes\n"
+    "them); several give OUT-1.pob, OUT-1.bmp, OUT-2.pob, ... and a listing.\n"
+    "Node transforms are applied, the first texture coordinates of every face\n"
+    "corner kept (none become 0 0), polygons split into triangles; lines and\n"
+    "points are left out. A picture is looked for as the model names it,\n"
+    "beside the model, then by its last name in the model's folder. From POB to\n"
+    "OBJ and back gives the same POB file.\n"
     "\n"
     "options, applied in this order:\n"
     "  --scale S        multiply every position by S\n"
     "  --centre         move the middle of the bounds to the origin\n"
     "  --floor          move the lowest point to y = 0 (with --centre, centre in\n"
     "                   x and z only)\n"
-    "  --flip-winding   reverse the corner order of every triangle\n"
     "  --flip-v         v becomes 1 - v\n"
+    "  --keep-winding   keep the file's corner order (see below)\n"
+    "  --flip-winding   turn every face round from the file's order (see below)\n"
     "\n"
-    "Modelling tools write OBJ faces counter-clockwise seen from outside; the\n"
-    "engine lights the side from which a face runs clockwise, so their meshes\n"
-    "want --flip-winding. V runs up the picture in OBJ and in the engine alike;\n"
-    "--flip-v is for files written the other way.\n";
+    "Modelling tools and every format but POB run a face's corners\n"
+    "counter-clockwise seen from the side it shows; the engine lights the side\n"
+    "from which they run clockwise. So every face is turned round on the way in,\n"
+    "and back on the way out to OBJ, unless --keep-winding is given. The old\n"
+    "--flip-winding, which turns every face from the file's order, is what that\n"
+    "does already between POB and the others; from POB to POB (or OBJ to OBJ)\n"
+    "it turns a mesh wound the wrong way. The tool warns of a closed part that\n"
+    "would still be lit from inside. V runs up the picture in the engine as in\n"
+    "these formats; --flip-v is for files written the other way.\n";
 
 const char* const textureHelp =
     "usage: gloam-pob texture IN OUT.bmp [--size N]\n"
@@ -247,7 +260,15 @@ private:
         const std::string& file = a.files[0];
         const std::string ext = extension(file);
         if (ext == "bmp") return bitmapInfo(file);
-        if (ext != "pob") return usage("info", "'" + file + "' is neither .pob nor .bmp");
+        if (ext != "pob") {
+            const std::string formats = std::string(" ") + modelFormats() + " ";
+            if (!ext.empty() && formats.find(" " + ext + " ") != std::string::npos) {
+                return modelInfo(file);
+            }
+            return usage("info", "'" + file +
+                                     "' is neither a bitmap nor a model this build reads (" +
+                                     modelFormats() + ")");
+        }
         FileError error;
         const std::unique_ptr<Mesh> mesh = loadPob(file.c_str(), error);
         if (!mesh) return failed(error);
@@ -307,67 +328,251 @@ private:
         return ToolOk;
     }
 
-    std::unique_ptr<Mesh> readMesh(const std::string& file, FileError& error) {
-        Model model;
-        if (!loadModel(file, model, error)) return nullptr;
+    // The notes and the colour-key warning of a picture written as a bitmap.
+    void pictureWarnings(const std::string& file, const Picture& picture) {
+        if (picture.translucentPixels > 0) {
+            note(file,
+                 "alpha dropped: " + count(picture.translucentPixels, "pixel was", "pixels were") +
+                     " not opaque; the engine cuts out pixels of exactly (255, 0, 255) "
+                     "instead");
+        }
+        if (picture.keyPixels > 0 || picture.sourceKeyPixels > 0) {
+            std::string text = count(picture.keyPixels, "pixel is", "pixels are") +
+                               " (255, 0, 255), the colour key, and will be transparent";
+            if (picture.keyPixels != picture.sourceKeyPixels) {
+                text += " (" + std::to_string(picture.sourceKeyPixels) +
+                        " before resizing, which blends the key into its neighbours)";
+            }
+            warn(file, text);
+        }
+    }
+
+    // Where a part's picture came from, for the listing.
+    static std::string pictureSource(const std::string& model, const ModelPart& part) {
+        const Picture& p = part.picture;
+        return std::to_string(p.width) + " x " + std::to_string(p.height) + " from " +
+               (part.pictureFile == model ? "embedded picture " + part.pictureName
+                                          : part.pictureFile) +
+               (p.width == p.sourceWidth && p.height == p.sourceHeight
+                    ? ""
+                    : " (" + std::to_string(p.sourceWidth) + " x " +
+                          std::to_string(p.sourceHeight) + ")");
+    }
+
+    static std::string counts(const Mesh& mesh) {
+        return count(mesh.vertCount, "vertex", "vertices") + ", " +
+               count(mesh.triCount, "triangle", "triangles");
+    }
+
+    static std::string partLabel(const Model& model, std::size_t i) {
+        return "part " + std::to_string(i + 1) + " '" + model.parts[i].name + "'";
+    }
+
+    // Reads a model, telling the user what the reader left out or mended and
+    // what became of each part's picture.
+    bool readModel(const std::string& file, const ModelOptions& options, Model& model) {
+        FileError error;
+        if (!loadModel(file, model, error, options)) {
+            failed(error);
+            return false;
+        }
         for (const std::string& text : model.notes) note(file, text);
         for (const std::string& text : model.warnings) warn(file, text);
-        if (model.parts.size() > 1) {
-            warn(file, "has " + std::to_string(model.parts.size()) +
-                           " parts, one per material; only the first, '" + model.parts[0].name +
-                           "', is converted");
+        for (std::size_t i = 0; i < model.parts.size(); ++i) {
+            const ModelPart& part = model.parts[i];
+            if (!part.pictureProblem.empty()) {
+                warn(file, partLabel(model, i) + ": " + part.pictureProblem +
+                               "; the part keeps its lit colour");
+            }
         }
-        return std::move(model.parts.at(0).mesh);
+        return true;
+    }
+
+    int modelInfo(const std::string& file) {
+        Model model;
+        if (!readModel(file, {}, model)) return ToolBadInput;
+        out << file << ": " << count(std::int64_t(model.parts.size()), "part", "parts") << "\n";
+        for (std::size_t i = 0; i < model.parts.size(); ++i) {
+            const ModelPart& part = model.parts[i];
+            out << "  " << partLabel(model, i) << ": " << counts(*part.mesh) << ", ";
+            if (part.picture.width > 0) {
+                out << "picture " << pictureSource(file, part) << "\n";
+            } else if (!part.pictureName.empty()) {
+                out << "picture " << part.pictureName << " not used\n";
+            } else {
+                out << "no picture\n";
+            }
+        }
+        return ToolOk;
+    }
+
+    // Applies the edit to every part; --centre and --floor move the model as
+    // one, by the bounds of all its parts together.
+    static bool editParts(Model& model, const MeshEdit& edit, std::string& reason,
+                          std::vector<std::string>& notes) {
+        if (model.parts.size() == 1) return editMesh(*model.parts[0].mesh, edit, reason, &notes);
+        MeshEdit own = edit;
+        own.centre = own.floor = false;
+        std::int64_t total = 0;
+        for (ModelPart& part : model.parts) {
+            std::vector<std::string> said;
+            if (!editMesh(*part.mesh, own, reason, &said)) return false;
+            // Every part says the same of the same edit: once is enough.
+            for (std::string& text : said) {
+                if (std::find(notes.begin(), notes.end(), text) == notes.end()) {
+                    notes.push_back(std::move(text));
+                }
+            }
+            total += part.mesh->vertCount;
+        }
+        if (!edit.centre && !edit.floor) return true;
+        if (total > std::numeric_limits<std::int32_t>::max()) {
+            reason = "too many vertices in all parts together to place them as one";
+            return false;
+        }
+        // Every vertex in one mesh without triangles, placed, and given back.
+        auto all = makeLargeArray<Vertex>(std::size_t(total));
+        std::size_t next = 0;
+        for (const ModelPart& part : model.parts) {
+            for (std::int32_t i = 0; i < part.mesh->vertCount; ++i) {
+                const Vertex& v = part.mesh->verts[i];
+                all[next++].setPosition(v.x, v.y, v.z);
+            }
+        }
+        Mesh whole(std::int32_t(total), std::move(all), 0, makeLargeArray<Triangle>(0),
+                   makeLargeArray<TriangleUV>(0));
+        MeshEdit place;
+        place.centre = edit.centre;
+        place.floor = edit.floor;
+        if (!editMesh(whole, place, reason, &notes)) return false;
+        next = 0;
+        for (ModelPart& part : model.parts) {
+            for (std::int32_t i = 0; i < part.mesh->vertCount; ++i, ++next) {
+                part.mesh->verts[i].setPosition(whole.verts[next].x, whole.verts[next].y,
+                                                whole.verts[next].z);
+            }
+        }
+        return true;
+    }
+
+    // Turns every triangle round for a format that runs faces the other way.
+    static void turnRound(Mesh& mesh) {
+        for (std::int32_t k = 0; k < mesh.triCount; ++k) {
+            std::swap((*mesh.tris[k])[1], (*mesh.tris[k])[2]);
+            std::swap((*mesh.triUVs[k])[1], (*mesh.triUVs[k])[2]);
+        }
     }
 
     int convert(const std::vector<std::string>& args) {
         Arguments a;
         int status = ToolOk;
-        if (!parse("convert", args, {"--centre", "--floor", "--flip-winding", "--flip-v"},
+        if (!parse("convert", args,
+                   {"--centre", "--floor", "--flip-winding", "--keep-winding", "--flip-v"},
                    {"--scale"}, 2, a, status)) {
             return status;
         }
         if (a.help) {
-            out << convertHelp;
+            char text[4096];
+            std::snprintf(text, sizeof text, convertHelp, modelFormats());
+            out << text;
             return ToolOk;
         }
         const std::string &in = a.files[0], &outFile = a.files[1];
-        const std::string inExt = extension(in), outExt = extension(outFile);
-        for (const std::string* ext : {&inExt, &outExt}) {
-            if (*ext != "obj" && *ext != "pob") {
-                return usage("convert",
-                             "'" + (ext == &inExt ? in : outFile) + "' is neither .obj nor .pob");
-            }
+        const std::string outExt = extension(outFile);
+        const std::string formats = std::string(" ") + modelFormats() + " ";
+        if (formats.find(" " + extension(in) + " ") == std::string::npos || extension(in).empty()) {
+            return usage("convert", "'" + in + "' is not a model this build reads (it reads " +
+                                        modelFormats() + ")");
+        }
+        if (outExt != "obj" && outExt != "pob") {
+            return usage("convert", "'" + outFile + "' is neither .pob nor .obj");
+        }
+        ModelOptions options;
+        options.keepWinding = a.options.count("--keep-winding") > 0;
+        // Faces are turned round on the way in from any format but POB and
+        // on the way out to OBJ: once, between POB and the others. The old
+        // --flip-winding asked for that one turn from the file's order, and
+        // still gets it where the formats alone would give none.
+        const bool turnedOnce = (extension(in) != "pob") != (outExt == "obj");
+        const bool flip = a.options.count("--flip-winding") > 0;
+        if (flip && options.keepWinding) {
+            return usage("convert", "--flip-winding and --keep-winding contradict each other");
+        }
+        if (flip && turnedOnce) {
+            note(in,
+                 "--flip-winding is what convert does anyway now: every face is turned "
+                 "round to the engine's rule unless --keep-winding is given");
         }
         MeshEdit edit;
         std::string reason;
         if (!readEdit(a, edit, reason)) return usage("convert", reason);
+        // The turn is the conversion's own business, below.
+        edit.flipWinding = false;
 
-        FileError error;
-        std::unique_ptr<Mesh> mesh = readMesh(in, error);
-        if (!mesh) return failed(error);
-        if (scaleCollapses(*mesh, edit.scale, reason)) {
-            return usage("convert",
-                         "--scale " + a.options["--scale"] + " collapses the mesh: " + reason);
+        Model model;
+        if (!readModel(in, options, model)) return ToolBadInput;
+        std::int64_t triangles = 0;
+        for (const ModelPart& part : model.parts) triangles += part.mesh->triCount;
+        if (model.parts.empty()) {
+            // Still a file, as for any other model without triangles.
+            model.parts.push_back(
+                {"", std::make_unique<Mesh>(0, 0, nullptr, nullptr, nullptr), {}, {}, {}, {}});
         }
-        const bool identity =
-            edit.scale == 1 && !edit.centre && !edit.floor && !edit.flipWinding && !edit.flipV;
+        for (std::size_t i = 0; i < model.parts.size(); ++i) {
+            if (scaleCollapses(*model.parts[i].mesh, edit.scale, reason)) {
+                return usage("convert", "--scale " + a.options["--scale"] + " collapses " +
+                                            (model.parts.size() > 1 ? partLabel(model, i)
+                                                                    : std::string("the mesh")) +
+                                            ": " + reason);
+            }
+        }
+        const bool identity = edit.scale == 1 && !edit.centre && !edit.floor && !edit.flipV;
         std::vector<std::string> notes;
-        if (!identity && !editMesh(*mesh, edit, reason, &notes)) return failed({in, 0, 0, reason});
+        if (!identity && !editParts(model, edit, reason, notes)) return failed({in, 0, 0, reason});
         for (const std::string& text : notes) note(in, text);
-        if (outExt == "pob") {
-            // savePob streams the file out, but does not say why it fails:
-            // then the same bytes go once more through a writer that does.
-            if (!mesh->savePob(outFile.c_str()) && !write(outFile, formatPob(*mesh), error)) {
+        if (flip && !turnedOnce) {
+            for (ModelPart& part : model.parts) turnRound(*part.mesh);
+        }
+
+        // Every file is made in memory and checked before the first is
+        // written, so that a model the format cannot hold writes nothing.
+        const bool numbered = model.parts.size() > 1;
+        const std::string stem = outFile.substr(0, outFile.size() - outExt.size() - 1);
+        std::vector<std::string> objTexts(outExt == "obj" ? model.parts.size() : 0);
+        for (std::size_t i = 0; i < objTexts.size(); ++i) {
+            Mesh& mesh = *model.parts[i].mesh;
+            if (!options.keepWinding) turnRound(mesh);
+            if (!formatObj(mesh, objTexts[i], reason)) {
+                return failed({in, 0, 0, (numbered ? partLabel(model, i) + ": " : "") + reason});
+            }
+        }
+        for (std::size_t i = 0; i < model.parts.size(); ++i) {
+            const ModelPart& part = model.parts[i];
+            const std::string base = numbered ? stem + "-" + std::to_string(i + 1) : stem;
+            const std::string meshFile = base + "." + outExt;
+            FileError error;
+            if (outExt == "obj") {
+                if (!write(meshFile, objTexts[i], error)) return failed(error);
+            } else if (!part.mesh->savePob(meshFile.c_str()) &&
+                       !write(meshFile, formatPob(*part.mesh), error)) {
+                // savePob streams the file out, but does not say why it
+                // fails: then the same bytes go once more through a writer
+                // that does.
                 return failed(error);
             }
-        } else {
-            std::string bytes;
-            if (!formatObj(*mesh, bytes, reason)) return failed({in, 0, 0, reason});
-            if (!write(outFile, bytes, error)) return failed(error);
+            out << meshFile << ": " << (numbered ? partLabel(model, i) + ", " : "")
+                << counts(*part.mesh) << "\n";
+            if (part.picture.width == 0) continue;
+            const std::string pictureFile = base + ".bmp";
+            pictureWarnings(part.pictureFile == in ? in : part.pictureFile, part.picture);
+            if (!writeBitmap(pictureFile.c_str(), part.picture.rgb.data(), part.picture.width,
+                             part.picture.height, error)) {
+                return failed(error);
+            }
+            out << pictureFile << ": " << pictureSource(in, part) << "\n";
         }
-        out << outFile << ": " << mesh->vertCount << " vertices, " << mesh->triCount
-            << " triangles\n";
+        if (triangles == 0)
+            warn(in, "no triangle to convert: " + stem + "." + outExt + " is empty");
         return ToolOk;
     }
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "gloam/import/file_bytes.h"
+#include "gloam/import/model_parts.h"
 #include "gloam/import/obj.h"
 #include "gloam/import/polygon.h"
 #include "gloam/meshio/pob.h"
@@ -154,23 +155,90 @@ bool loadObj(const std::string& path, Model& model, FileError& error) {
     return true;
 }
 
+#if defined(GLOAM_HAVE_ASSIMP)
+// What assimp reads well enough to offer: each was tried on public models
+// of its kind, and the tests hold the main ones.
+constexpr const char* importedFormats = "gltf glb fbx dae ply stl 3ds";
+
+bool isImported(const std::string& ext) {
+    const std::string list = std::string(" ") + importedFormats + " ";
+    return !ext.empty() && list.find(" " + ext + " ") != std::string::npos;
+}
+#endif
+
+// What every reader's model goes through: the pictures its parts name, and
+// the closed parts that would be lit from inside.
+void finish(const std::string& path, const std::string& ext, bool turned, Model& model) {
+    PictureFiles seen;
+    for (std::size_t i = 0; i < model.parts.size(); ++i) {
+        ModelPart& part = model.parts[i];
+        if (!part.pictureName.empty() && part.pictureFile.empty()) findPicture(path, part, seen);
+        if (litFromInside(*part.mesh)) {
+            std::string text = "part " + std::to_string(i + 1) + " '" + part.name +
+                               "' is closed and would be lit from inside";
+            if (ext != "pob") {
+                text += turned ? ": its file winds it against the format's rule, and keeping the "
+                                 "file's winding would light it from outside"
+                               : "; turning its winding round would light it from outside";
+            }
+            model.warnings.push_back(text);
+        }
+    }
+}
+
 }  // namespace
 
-bool loadModel(const std::string& path, Model& model, FileError& error) {
+bool loadModel(const std::string& path, Model& model, FileError& error,
+               const ModelOptions& options) {
     model = Model{};
     error = FileError{path, 0, 0, ""};
     const std::string ext = extensionOf(path);
+    // POB is the engine's own winding already; every other format is turned
+    // round here unless the caller keeps it.
+    bool turned = false;
     if (ext == "pob") {
         std::unique_ptr<Mesh> mesh = loadPob(path.c_str(), error);
         if (!mesh) return false;
         model.parts.push_back({baseName(path), std::move(mesh), {}, {}, {}, {}});
-        return true;
+    } else if (ext == "obj") {
+        if (!loadObj(path, model, error)) return false;
+        if (!options.keepWinding) {
+            for (ModelPart& part : model.parts) part.mesh = turnedRound(*part.mesh);
+        }
+        turned = !options.keepWinding;
+#if defined(GLOAM_HAVE_ASSIMP)
+    } else if (isImported(ext)) {
+        if (!loadImported(path, options, model, error)) return false;
+        turned = !options.keepWinding;
+#endif
+    } else {
+        error.reason =
+            "not a model this build reads (it reads " + std::string(modelFormats()) + ")";
+        return false;
     }
-    if (ext == "obj") return loadObj(path, model, error);
-    error.reason = "not a model this build reads (it reads " + std::string(modelFormats()) + ")";
-    return false;
+
+    finish(path, ext, turned, model);
+    return true;
 }
 
-const char* modelFormats() { return "pob obj"; }
+#if defined(GLOAM_HAVE_ASSIMP)
+bool loadSceneModel(const aiScene& scene, const std::string& path, const ModelOptions& options,
+                    Model& model, FileError& error) {
+    model = Model{};
+    error = FileError{path, 0, 0, ""};
+    if (!loadImportedScene(scene, path, options, model, error)) return false;
+    finish(path, extensionOf(path), !options.keepWinding, model);
+    return true;
+}
+#endif
+
+const char* modelFormats() {
+#if defined(GLOAM_HAVE_ASSIMP)
+    static const std::string formats = std::string("pob obj ") + importedFormats;
+    return formats.c_str();
+#else
+    return "pob obj";
+#endif
+}
 
 }  // namespace gloam

@@ -43,6 +43,15 @@ struct ModelPart {
     std::string pictureProblem;
 };
 
+// How loadModel reads a model.
+struct ModelOptions {
+    // Every format but POB runs a face's corners counter-clockwise seen from
+    // the side it shows, while the engine lights the side from which they run
+    // clockwise: by default each triangle is turned round (corners 0 2 1) so
+    // that the model is lit from outside. True keeps the file's order.
+    bool keepWinding = false;
+};
+
 struct Model {
     std::vector<ModelPart> parts;
     // What the reader left out or mended, one sentence each, for the user:
@@ -54,13 +63,25 @@ struct Model {
 };
 
 // Reads the model at `path`, choosing the reader by the file's extension
-// (modelFormats() lists them). False, with the file, the place where there is
-// one and the reason in `error`, when the file cannot be read, is no model
-// of its kind, or holds more than the engine can count.
-bool loadModel(const std::string& path, Model& model, FileError& error);
+// (modelFormats() lists them): one part per material that has triangles, in
+// the order of the file's materials, with node transforms baked into the
+// positions, the first set of texture coordinates per corner and vertex
+// colours (0..255) where the file has them. Lines and points are left out
+// with a note. Each part's picture is decoded from the model itself when it
+// is embedded, or else looked for as named, relative to the model's folder,
+// and then by the name's last component in that folder. A closed part that
+// would still be lit from inside gets a warning.
+//
+// False, with the file, the place where there is one and the reason in
+// `error`, when the file cannot be read, is no model of its kind, names
+// vertices or materials it does not have, or holds more than the engine can
+// count (2^31 - 1 vertices or triangles in a part). A picture that cannot be
+// used does not fail the model: its part keeps no picture and says why.
+bool loadModel(const std::string& path, Model& model, FileError& error,
+               const ModelOptions& options = {});
 
 // The extensions loadModel reads in this build, lower case, separated by
-// spaces ("pob obj").
+// spaces ("pob obj" where the build has no importer for other formats).
 const char* modelFormats();
 
 }  // namespace gloam
