@@ -54,12 +54,13 @@ public:
         renderingContext = wglCreateContext(deviceContext);
         wglMakeCurrent(deviceContext, renderingContext);
         theRenderer.init(settings.width, settings.height);
-        // Creation has reported the client size to the procedure, which set
-        // the viewport from it.
-        if (!clientAreaFits(options)) return;
         if (settings.stencilBits > 0) readStencilBits();
         ShowWindow(window, settings.showCommand);
         UpdateWindow(window);
+        // The client size has reached the procedure, which set the viewport
+        // from it: the stand-ins report it at creation, Windows only when a
+        // top-level window is first shown.
+        if (!clientAreaFits(options)) return;
         theRenderer.setDeviceContext(deviceContext);
         theRenderer.setWindow(window);
         shown = true;

@@ -71,7 +71,10 @@
 //                      draws round a top-level window with a caption or a
 //                      sizing border (16 x 39), records it with
 //                      createWindow() below, which runs the creation
-//                      messages, and shows it at the end if WS_VISIBLE
+//                      messages, and shows it at the end if WS_VISIBLE.
+//                      Windows itself sends a top-level window its first
+//                      WM_SIZE only when first shown: a program that needs
+//                      the size looks after ShowWindow, whatever the backend
 //   DestroyWindow      destroyWindow() below, then the native windows go;
 //                      rendering contexts stay
 //   ShowWindow         any command but SW_HIDE shows; a change of
