@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 
+#include "gloam/geometry/float_text.h"
 #include "gloam/geometry/mesh.h"
 #include "gloam/platform/files.h"
 
@@ -90,7 +91,7 @@ char* put(char* q, float value) {
         const auto whole = std::int32_t(value);
         if (float(whole) == value && (whole != 0 || !std::signbit(value))) return put(q, whole);
     }
-    return std::to_chars(q, q + floatRoom, value, std::chars_format::general, 6).ptr;
+    return writeFloat(q, value);
 }
 
 void writeMesh(const Mesh& mesh, Output& out) {

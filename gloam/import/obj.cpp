@@ -1,5 +1,6 @@
 #include "gloam/import/obj.h"
 
+#include "gloam/geometry/float_text.h"
 #include "gloam/import/obj_text.h"
 #include "gloam/import/polygon.h"
 
@@ -513,10 +514,8 @@ namespace {
 
 // As the POB writer writes it: six significant digits, %g notation.
 void put(std::string& out, float value) {
-    char digits[16];
-    const auto end =
-        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 6).ptr;
-    out.append(digits, end);
+    char digits[floatTextRoom];
+    out.append(digits, writeFloat(digits, value));
 }
 
 void put(std::string& out, std::int64_t value) {
