@@ -48,12 +48,15 @@ int significantDigits(std::uint32_t digits) {
 }  // namespace
 
 char* writeFloat(char* out, float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = int(bits >> 23 & 0xFF);
+    // Zeros, subnormals, infinities and NaN take the standard road.
+    if (biased == 0 || biased == 0xFF) return standardFormat(out, value);
     const double magnitude = std::fabs(double(value));
-    if (!(magnitude > 0) || !std::isfinite(magnitude)) return standardFormat(out, value);
-    int binaryExponent = 0;
-    std::frexp(magnitude, &binaryExponent);
-    // The decimal exponent, or one less: log10(2) times the binary one.
-    int exponent = int(std::floor((binaryExponent - 1) * 0.30102999566398114));
+    // The decimal exponent, or one less: floor(log10(2) * (binary - 1)) in
+    // fixed point, exact over a float's exponents.
+    int exponent = ((biased - 127) * 78913) >> 18;
     if (5 - exponent > lastExactPower || exponent - 5 >= lastExactPower) {
         return standardFormat(out, value);
     }
@@ -65,11 +68,11 @@ char* writeFloat(char* out, float value) {
     // The product or quotient is within half a unit in the last place of
     // the true value; a value that close to halfway might round either way,
     // so the exact formatter decides those few.
-    const double below = std::floor(six);
-    if (std::fabs(six - below - 0.5) < 1e-6 || six < 100000.0 || six >= 1000000.0) {
-        return standardFormat(out, value);
-    }
-    auto digits = std::uint32_t(six - below < 0.5 ? below : below + 1);
+    if (six < 100000.0 || six >= 1000000.0) return standardFormat(out, value);
+    const auto below = std::uint32_t(six);  // positive: truncation is floor
+    const double fraction = six - double(below);
+    if (std::fabs(fraction - 0.5) < 1e-6) return standardFormat(out, value);
+    std::uint32_t digits = fraction < 0.5 ? below : below + 1;
     if (digits == 1000000) {
         digits = 100000;
         ++exponent;
