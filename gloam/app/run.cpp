@@ -79,10 +79,13 @@ public:
     HWND handle() const { return shown ? window : nullptr; }
 
 private:
-    // A window larger than OpenGL draws gets no whole picture, and reading
-    // one back can crash inside the driver; a screenshot no bitmap holds
-    // would fail only after every frame was drawn. Both are told now.
+    // Reading back a window larger than OpenGL draws can crash inside the
+    // driver, and a screenshot no bitmap holds would fail only after every
+    // frame was drawn: a run asked for a screenshot is told now. A run
+    // without one asks OpenGL nothing here, so the demo's stream stays its
+    // own.
     bool clientAreaFits(const RunOptions& options) const {
+        if (options.screenshot.empty()) return true;
         const std::string size =
             std::to_string(viewportWidth) + " x " + std::to_string(viewportHeight);
         // 0 x 0 until a context answers, and then nothing is drawn anyway.
@@ -95,9 +98,8 @@ private:
                             .c_str());
             return false;
         }
-        if (!options.screenshot.empty() &&
-            (viewportWidth < 1 || viewportHeight < 1 || viewportWidth > maxBitmapDimension ||
-             viewportHeight > maxBitmapDimension)) {
+        if (viewportWidth < 1 || viewportHeight < 1 || viewportWidth > maxBitmapDimension ||
+            viewportHeight > maxBitmapDimension) {
             reportError(("A screenshot of the window's client area, " + size +
                          ", cannot be saved: a bitmap has 1 to " +
                          std::to_string(maxBitmapDimension) + " pixels a side.")
