@@ -612,21 +612,7 @@ private:
             note(in, "turned upright, as its EXIF orientation (" +
                          std::to_string(picture.orientation) + ") says");
         }
-        if (picture.translucentPixels > 0) {
-            note(in,
-                 "alpha dropped: " + count(picture.translucentPixels, "pixel was", "pixels were") +
-                     " not opaque; the engine cuts out pixels of exactly (255, 0, 255) "
-                     "instead");
-        }
-        if (picture.keyPixels > 0 || picture.sourceKeyPixels > 0) {
-            std::string text = count(picture.keyPixels, "pixel is", "pixels are") +
-                               " (255, 0, 255), the colour key, and will be transparent";
-            if (picture.keyPixels != picture.sourceKeyPixels) {
-                text += " (" + std::to_string(picture.sourceKeyPixels) +
-                        " before resizing, which blends the key into its neighbours)";
-            }
-            warn(in, text);
-        }
+        pictureWarnings(in, picture);
         if (!writeBitmap(outFile.c_str(), picture.rgb.data(), picture.width, picture.height,
                          error)) {
             return failed(error);
