@@ -272,6 +272,10 @@ LRESULT callProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 void invalidate(HWND window);
 void validate(HWND window);
+// BeginPaint's whole work once the backend knows the window's device
+// context: the whole client area painted, the window validated. The class
+// brush is never drawn, so there is no background to erase.
+HDC beginPaint(HWND window, LPPAINTSTRUCT paint, HDC dc);
 
 // The queue.
 

@@ -157,6 +157,16 @@ void validate(HWND window) {
     if (WindowRecord* r = findWindow(window)) r->needsPaint = false;
 }
 
+HDC beginPaint(HWND window, LPPAINTSTRUCT paint, HDC dc) {
+    const WindowRecord* record = findWindow(window);
+    if (record == nullptr || paint == nullptr) return nullptr;
+    *paint = PAINTSTRUCT{};
+    paint->hdc = dc;
+    paint->rcPaint = {0, 0, record->clientWidth, record->clientHeight};
+    validate(window);
+    return dc;
+}
+
 }  // namespace gloam::standin
 
 using namespace gloam;

@@ -238,13 +238,7 @@ int WINAPI ReleaseDC(HWND window, HDC dc) {
 
 HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint) {
     if (!allowed<Api::BeginPaint>(window, paint)) return nullptr;
-    const standin::WindowRecord* record = standin::findWindow(window);
-    if (record == nullptr || paint == nullptr) return nullptr;
-    *paint = PAINTSTRUCT{};
-    paint->hdc = dcOf(window);
-    paint->rcPaint = {0, 0, record->clientWidth, record->clientHeight};
-    standin::validate(window);
-    return paint->hdc;
+    return standin::beginPaint(window, paint, dcOf(window));
 }
 
 BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint) {

@@ -451,16 +451,8 @@ int WINAPI ReleaseDC(HWND window, HDC dc) {
     return standin::findWindow(window) != nullptr && dc == dcOf(window) ? 1 : 0;
 }
 
-// The whole client area is painted; the class brush is never drawn, so
-// there is no background to erase.
 HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint) {
-    const standin::WindowRecord* record = standin::findWindow(window);
-    if (record == nullptr || paint == nullptr) return nullptr;
-    *paint = PAINTSTRUCT{};
-    paint->hdc = dcOf(window);
-    paint->rcPaint = {0, 0, record->clientWidth, record->clientHeight};
-    standin::validate(window);
-    return paint->hdc;
+    return standin::beginPaint(window, paint, dcOf(window));
 }
 
 BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint) {
