@@ -97,7 +97,16 @@ aiMaterial* makeMaterial(Bytes& in) {
     const aiString name(in.text(8));
     material->AddProperty(&name, AI_MATKEY_NAME);
     if (in.chance(2)) {
-        const aiString picture(in.chance(2) ? "*" + std::to_string(in.below(4)) : in.text(12));
+        // An embedded picture's number or a file name. Built in place: GCC 12
+        // at -O3 takes "*" + std::string for an overlapping copy and stops.
+        std::string named;
+        if (in.chance(2)) {
+            named = std::to_string(in.below(4));
+            named.insert(named.begin(), '*');
+        } else {
+            named = in.text(12);
+        }
+        const aiString picture(named);
         material->AddProperty(&picture, AI_MATKEY_TEXTURE_DIFFUSE(0));
     }
     return material;
