@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <string>
@@ -16,6 +14,7 @@
 #include "gloam/meshio/pob.h"
 #include "gloam/meshio/primitives.h"
 #include "tests/support/mesh_support.h"
+#include "tests/support/scratch.h"
 
 using namespace gloam;
 
@@ -146,23 +145,21 @@ TEST(ObjToPob, NumbersIndicesCommentsAndJoinsAreReadOrRefusedSayingWhere) {
 }
 
 TEST(ObjModel, EachMaterialIsAPartWithItsVerticesInFileOrderAndItsPicture) {
-    const std::string dir =
-        ::testing::TempDir() + "obj_materials_" +
-        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir + "/m.obj")
-        << "mtllib m.mtl gone.mtl\n"
-           "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 5 5 5\nv 2 0 0\n"
-           "f 6 5 2\nusemtl wood  # the frame\nf 1 2 3\n"
-           "usemtl cloth\nf 1 3 4\nusemtl wood\nf 2 6 3\nusemtl ghost\nf 4 3 6\n";
-    std::ofstream(dir + "/m.mtl") << "newmtl wood\nKd 1 1 1\n"
-                                     "map_Kd -s 1 1 1 -o 0.5 -clamp on wood grain.png\n"
-                                     "newmtl cloth\nmap_Kd C:\\Users\\me\\cloth.jpg\n";
+    const Scratch scratch("obj_materials");
+    scratch.put("m.obj",
+                "mtllib m.mtl gone.mtl\n"
+                "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 5 5 5\nv 2 0 0\n"
+                "f 6 5 2\nusemtl wood  # the frame\nf 1 2 3\n"
+                "usemtl cloth\nf 1 3 4\nusemtl wood\nf 2 6 3\nusemtl ghost\nf 4 3 6\n");
+    scratch.put("m.mtl",
+                "newmtl wood\nKd 1 1 1\n"
+                "map_Kd -s 1 1 1 -o 0.5 -clamp on wood grain.png\n"
+                "newmtl cloth\nmap_Kd C:\\Users\\me\\cloth.jpg\n");
     Model model;
     FileError error;
     // In the file's own winding, which loadModel otherwise turns round.
-    ASSERT_TRUE(loadModel(dir + "/m.obj", model, error, {.keepWinding = true})) << error.message();
-    std::filesystem::remove_all(dir);
+    ASSERT_TRUE(loadModel(scratch.path("m.obj"), model, error, {.keepWinding = true}))
+        << error.message();
     const struct {
         const char* name;
         const char* picture;
