@@ -35,11 +35,6 @@ std::string pobOfObj(const std::string& text) {
     return mesh ? formatPob(*mesh) : error.message();
 }
 
-double signedArea(const Mesh& m, const Triangle& t) {
-    const Vertex &a = m.verts[t[0]], &b = m.verts[t[1]], &c = m.verts[t[2]];
-    return ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x)) / 2.0;
-}
-
 TEST(ObjToPob, QuadWithNegativeIndexAndMissingUvAcrossGroups) {
     const std::string obj =
         "# a quad in two objects\r\n"
@@ -52,32 +47,6 @@ TEST(ObjToPob, QuadWithNegativeIndexAndMissingUvAcrossGroups) {
               "#Vertex Definitions, 1 per line, x,y,z\n0 0 0\n2 0 0\n2 1 0\n0 1 0\n"
               "#Triangles, 1 per line, vertex num for point 1,2,3\n0 1 2\n0 2 3\n"
               "#TCoords, tu, tv pairs, 3 per triangle\n0 0 1 0 1 1\n0 0 1 1 0 0\n");
-}
-
-TEST(ObjToPob, ConcavePolygonsAreCoveredOnceWithTheirWinding) {
-    // A comb with three teeth (two reflex corners), both ways round.
-    const float comb[][2] = {{0, 0}, {6, 0}, {6, 3}, {5, 3}, {4, 1},
-                             {3, 3}, {2, 1}, {1, 3}, {0, 3}};
-    for (const bool reversed : {false, true}) {
-        std::string obj, face = "f";
-        for (int i = 0; i < 9; ++i) {
-            const auto& p = comb[reversed ? 8 - i : i];
-            obj.append("v ").append(std::to_string(p[0])).append(" ");
-            obj.append(std::to_string(p[1])).append(" 0\n");
-            face.append(" ").append(std::to_string(i + 1));
-        }
-        FileError error;
-        const auto mesh = fromObj(obj + face + "\n", error);
-        ASSERT_TRUE(mesh) << error.message();
-        ASSERT_EQ(mesh->triCount, 7);
-        double total = 0;
-        for (int k = 0; k < mesh->triCount; ++k) {
-            const double area = signedArea(*mesh, *mesh->tris[k]);
-            EXPECT_GT(reversed ? -area : area, 0) << "triangle " << k;
-            total += area;
-        }
-        EXPECT_DOUBLE_EQ(reversed ? -total : total, 14);
-    }
 }
 
 TEST(ObjToPob, PolygonsNoTrianglesCoverAreLeftOutAndNamed) {
