@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +15,7 @@
 #include "gloam/render/renderer.h"
 #include "tests/support/fake_gl.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/scratch.h"
 
 using namespace gloam;
 
@@ -239,11 +239,8 @@ TEST_F(App, FramesOptionEndsTheRunAfterThatFrameTheWayTheCloseButtonDoes) {
 }
 
 TEST_F(App, ScreenshotsAreTheClientAreaReadBackAndF12TakesTheNextFreeName) {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("run_test_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    std::filesystem::current_path(dir);
+    const Scratch scratch("run_test");
+    std::filesystem::current_path(scratch.dir);
     std::ofstream("screenshot-0001.bmp") << "taken";
 
     // One picture per press: the repeat of a held key takes none.
@@ -265,9 +262,7 @@ TEST_F(App, ScreenshotsAreTheClientAreaReadBackAndF12TakesTheNextFreeName) {
     EXPECT_EQ(read[0], gl::glReadPixels(0, 0, clientWidth, clientHeight, GL_RGB, GL_UNSIGNED_BYTE,
                                         const_cast<void*>(read->pointerArg(6))));
     EXPECT_EQ(read[1], gl::glPixelStorei(GL_PACK_ALIGNMENT, 1));
-
     std::filesystem::current_path(previous);
-    std::filesystem::remove_all(dir);
 }
 
 TEST_F(App, DemoAnswersItsCommandLineWithoutAWindow) {

@@ -19,22 +19,15 @@
 
 #include <X11/Xlib.h>
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image.h>
-#include <stb/stb_image_write.h>
-
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "gloam/textures/texture.h"
+#include "tests/e2e/pictures.h"
 #include "tests/support/harness.h"
 
 namespace fs = std::filesystem;
@@ -109,71 +102,20 @@ private:
     bool sawMessageBox_ = false;
 };
 
-// An 8-bit RGB picture, rows from the top.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-};
-
-bool writePng(const Picture& p, const fs::path& file) {
-    stbi_write_png_compression_level = 9;
-    return stbi_write_png(file.c_str(), p.width, p.height, 3, p.rgb.data(), p.width * 3) != 0;
-}
-
-Picture readPng(const fs::path& file) {
-    Picture p;
-    int channels = 0;
-    unsigned char* data = stbi_load(file.c_str(), &p.width, &p.height, &channels, 3);
-    if (data != nullptr) p.rgb.assign(data, data + std::size_t(p.width) * p.height * 3);
-    stbi_image_free(data);
-    return p;
-}
-
 // Frame `frame` as the program's --screenshot saves it; empty when the run
 // fails, with the reason recorded as a test failure.
 Picture render(int frame) {
     const std::string name = "frame-" + std::to_string(frame);
     DemoRun run(name, "", true, {"--frames", std::to_string(frame), "--screenshot", "shot.bmp"});
     const auto exit = run.waitForExit(runLimit);
-    Picture p;
-    gloam::Texture bitmap;
     EXPECT_TRUE(exit && exit->exited && exit->code == 0) << name << ": " << run.state();
-    if (!exit ||
-        !gloam::readBitmap(bitmap, (run.folder() / "work/shot.bmp").c_str(), false, false, true))
-        return p;
-    p.width = bitmap.width;
-    p.height = bitmap.height;
-    for (std::size_t i = 0; i < std::size_t(p.width) * p.height; ++i)
-        p.rgb.insert(p.rgb.end(), &bitmap.pixels[4 * i], &bitmap.pixels[4 * i + 3]);
-    return p;
+    return exit ? readPicture(run.folder() / "work/shot.bmp") : Picture{};
 }
 
-// Pixels whose largest channel difference exceeds the threshold. Measured
-// between runs and between the GCC and the Clang+ASan builds, on all four
-// frames: not one pixel differs by even one level, as llvmpipe rasterises
-// the same calls the same way. The threshold of 2 levels leaves room for a
-// rounding change in the vertex colours (whole levels) and 100 pixels for
-// an edge pixel flipping after a Mesa update; the wrong pictures below
-// differ in 45,000 (paler shadows) to 460,000 pixels (red and blue swapped)
-// of 734,832, and the neighbouring frame in 283,000.
-constexpr int channelThreshold = 2;
+// 100 pixels leave room for an edge pixel flipping after a Mesa update; the
+// wrong pictures below differ in 45,000 (paler shadows) to 460,000 pixels
+// (red and blue swapped) of 734,832, and the neighbouring frame in 283,000.
 constexpr long allowedPixels = 100;
-
-long differingPixels(const Picture& a, const Picture& b, Picture* difference = nullptr) {
-    if (a.width != b.width || a.height != b.height) return long(a.rgb.size() / 3) + 1;
-    if (difference != nullptr) *difference = Picture{a.width, a.height, {}};
-    long count = 0;
-    for (std::size_t i = 0; i < a.rgb.size(); i += 3) {
-        int largest = 0;
-        for (std::size_t c = 0; c < 3; ++c)
-            largest = std::max(largest, std::abs(a.rgb[i + c] - b.rgb[i + c]));
-        count += largest > channelThreshold;
-        // Beyond the threshold in white, below it dimmed, the rest black.
-        const unsigned char shade = largest > channelThreshold ? 255 : (largest > 0 ? 96 : 0);
-        if (difference != nullptr) difference->rgb.insert(difference->rgb.end(), 3, shade);
-    }
-    return count;
-}
 
 // The Windows build's client area is 1016 x 741 against 1008 x 729 here
 // (another window frame): the same scene 1.6% larger, cut at the sides, so
@@ -236,7 +178,7 @@ TEST_F(DemoProgram, ChosenFramesMatchTheirReferencePictures) {
             std::printf("wrote %s\n", referenceOf(frame).c_str());
             continue;
         }
-        const Picture reference = readPng(referenceOf(frame));
+        const Picture reference = readPicture(referenceOf(frame));
         ASSERT_FALSE(reference.rgb.empty()) << "cannot read " << referenceOf(frame);
         if (windowsBuild) {
             EXPECT_EQ(shot.width, 1016);
@@ -265,7 +207,7 @@ TEST_F(DemoProgram, ChosenFramesMatchTheirReferencePictures) {
 // make of frame 101.
 TEST_F(DemoProgram, TheComparisonTellsWrongPicturesApart) {
     if (writeReferences || windowsBuild) GTEST_SKIP() << "compares the native references";
-    const Picture reference = readPng(referenceOf(101));
+    const Picture reference = readPicture(referenceOf(101));
     ASSERT_FALSE(reference.rgb.empty()) << "cannot read " << referenceOf(101);
     EXPECT_EQ(differingPixels(reference, reference), 0);
     EXPECT_EQ(differingCells(reference, reference), 0);

@@ -13,13 +13,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image.h>
-#include <stb/stb_image_write.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -27,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/pictures.h"
 #include "tests/support/harness.h"
 
 namespace fs = std::filesystem;
@@ -45,31 +40,6 @@ const fs::path reference = fs::path(GLOAM_REFERENCE_DIR) / "viewer-layers.png";
 // the top one from where the camera starts: layers-2.pob keeps the top and
 // bottom ones of layers-8.pob, its bounds and its shadow's outline.
 std::string model(const char* name) { return readFile(fs::path(GLOAM_MODEL_DIR) / name); }
-
-// RGB, top row first, from a PNG or a bitmap; empty when there is none.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-};
-Picture load(const fs::path& file) {
-    Picture p;
-    int channels = 0;
-    unsigned char* data = stbi_load(file.c_str(), &p.width, &p.height, &channels, 3);
-    if (data != nullptr) p.rgb.assign(data, data + std::size_t(p.width) * p.height * 3);
-    stbi_image_free(data);
-    return p;
-}
-
-// Pixels whose largest channel differs by more than 2 levels: the demo's
-// measure, under which repeated runs and builds agree to the pixel.
-long differing(const Picture& a, const Picture& b) {
-    if (a.width != b.width || a.height != b.height || a.rgb.empty()) return 1L << 30;
-    long count = 0;
-    for (std::size_t i = 0; i < a.rgb.size(); i += 3)
-        count += std::abs(a.rgb[i] - b.rgb[i]) > 2 || std::abs(a.rgb[i + 1] - b.rgb[i + 1]) > 2 ||
-                 std::abs(a.rgb[i + 2] - b.rgb[i + 2]) > 2;
-    return count;
-}
 
 // The viewer started on `file`, holding `model`, in a fresh folder of the
 // build tree.
@@ -123,7 +93,7 @@ struct ViewerRun {
         for (auto end = std::chrono::steady_clock::now() + limit;
              !fs::exists(folder / saved) && std::chrono::steady_clock::now() < end;)
             std::this_thread::sleep_for(50ms);
-        return load(folder / saved);
+        return readPicture(folder / saved);
     }
 
     fs::path folder;
@@ -139,7 +109,7 @@ Picture frameOf(const std::string& name, const std::string& model, int frames) {
                   {"--frames", std::to_string(frames), "--screenshot", "shot.bmp"});
     const auto exit = run.program->waitFor(limit);
     EXPECT_TRUE(exit && exit->exited && exit->code == 0) << name << ": " << run.errors();
-    return load(run.folder / "shot.bmp");
+    return readPicture(run.folder / "shot.bmp");
 }
 
 // Eight layers shadow as two do, in the first frame (drawn afresh) and the
@@ -148,15 +118,14 @@ TEST(ViewerProgram, OverlappingLayersShadowAsTwoLayersDoInEveryFrame) {
     if (viewer.empty()) GTEST_SKIP() << "pass the viewer after --";
     const Picture kept = frameOf("layers-8-kept", model("layers-8.pob"), 3);
     if (writeReferences) {
-        ASSERT_TRUE(stbi_write_png(reference.c_str(), kept.width, kept.height, 3, kept.rgb.data(),
-                                   kept.width * 3));
+        ASSERT_TRUE(writePng(kept, reference));
         return;
     }
-    const Picture expected = load(reference);
+    const Picture expected = readPicture(reference);
     ASSERT_FALSE(expected.rgb.empty()) << "cannot read " << reference;
-    EXPECT_LE(differing(kept, expected), 100);
-    EXPECT_LE(differing(frameOf("layers-8-first", model("layers-8.pob"), 1), expected), 100);
-    EXPECT_LE(differing(frameOf("layers-2-kept", model("layers-2.pob"), 3), expected), 100);
+    EXPECT_LE(differingPixels(kept, expected), 100);
+    EXPECT_LE(differingPixels(frameOf("layers-8-first", model("layers-8.pob"), 1), expected), 100);
+    EXPECT_LE(differingPixels(frameOf("layers-2-kept", model("layers-2.pob"), 3), expected), 100);
 }
 
 // A modeller's session: the shadow looked at, the model turned, then written
@@ -188,13 +157,13 @@ TEST(ViewerProgram, ShadowsOnceAndReadsTheModelAgainAsItIsWritten) {
     std::ofstream(run.folder / name) << whole.substr(0, whole.size() / 2);
     EXPECT_NE(run.titleOnceItStarts(latin1 + ":").find("(the last model that loaded is shown)"),
               std::string::npos);
-    EXPECT_LE(differing(run.keys({}), turned), 100);
+    EXPECT_LE(differingPixels(run.keys({}), turned), 100);
     // Written whole, it shows from where the user turned the camera.
     std::ofstream(run.folder / name) << other;
     EXPECT_FALSE(run.titleOnceItStarts(latin1 + " (36 vertices").empty()) << run.errors();
     const Picture again = run.keys({});
-    EXPECT_GT(differing(again, turned), 10000);
-    EXPECT_GT(differing(again, frameOf("session-fresh", other, 3)), 10000);
+    EXPECT_GT(differingPixels(again, turned), 10000);
+    EXPECT_GT(differingPixels(again, frameOf("session-fresh", other, 3)), 10000);
 }
 
 }  // namespace

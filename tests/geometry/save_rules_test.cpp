@@ -17,16 +17,11 @@
 #include "gloam/platform/files.h"
 #include "tests/support/bitmap_support.h"
 #include "tests/support/mesh_support.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string textOf(const fs::path& file) {
-    std::ostringstream s;
-    s << std::ifstream(file, std::ios::binary).rdbuf();
-    return s.str();
-}
 
 constexpr auto rw = fs::perms::owner_read | fs::perms::owner_write;
 

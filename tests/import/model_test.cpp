@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,31 +16,24 @@
 #include "gloam/meshio/mesh_source.h"
 #include "gloam/meshio/primitives.h"
 #include "tests/support/model_support.h"
+#include "tests/support/scratch.h"
 
 using namespace gloam;
 using namespace model_support;
 
 namespace {
 
-class Models : public ::testing::Test {
+class Models : public ::testing::Test, protected Scratch {
 protected:
+    Models() : Scratch("import") {}
     void SetUp() override {
         if (std::string(modelFormats()).find("gltf") == std::string::npos) {
             GTEST_SKIP() << "this build reads no model format but POB and OBJ";
         }
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::string put(const std::string& name, const std::string& bytes) {
-        std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
-        return dir + "/" + name;
     }
     bool load(const std::string& name, bool keepWinding = false) {
-        return loadModel(dir + "/" + name, model, error, {.keepWinding = keepWinding});
+        return loadModel(path(name), model, error, {.keepWinding = keepWinding});
     }
-    const std::string dir =
-        ::testing::TempDir() + "import_" +
-        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     Model model;
     FileError error;
 };
@@ -79,14 +70,14 @@ TEST_F(Models, GltfPartsPerMaterialWithNodesBakedAndPicturesFound) {
         EXPECT_EQ(uv.tu, keep ? 1.0f : 0.0f);
         EXPECT_EQ(uv.tv, keep ? 1.0f : 0.0f);
     }
-    EXPECT_EQ(model.parts[0].pictureFile, dir + "/scene.gltf");
+    EXPECT_EQ(model.parts[0].pictureFile, path("scene.gltf"));
     EXPECT_EQ(model.parts[0].picture.rgb,
               (std::vector<std::uint8_t>{0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 255, 0}));
     EXPECT_EQ(model.parts[1].pictureName, "C:\\art\\Wood.TGA");
-    EXPECT_EQ(model.parts[1].pictureFile, dir + "/wood.tga");
+    EXPECT_EQ(model.parts[1].pictureFile, path("wood.tga"));
     EXPECT_EQ(model.parts[1].picture.rgb, model.parts[0].picture.rgb);
     EXPECT_EQ(model.parts[2].picture.width, 0);
-    EXPECT_NE(model.parts[2].pictureProblem.find(dir + "/pictures/missing.png"), std::string::npos)
+    EXPECT_NE(model.parts[2].pictureProblem.find(path("pictures/missing.png")), std::string::npos)
         << model.parts[2].pictureProblem;
 }
 
@@ -190,10 +181,10 @@ TEST_F(Models, NonFiniteCornersCountedAndRejectionsNamed) {
 
     put("broken.gltf", "{\"asset\": ");
     EXPECT_FALSE(load("broken.gltf"));
-    EXPECT_EQ(error.message().find(dir + "/broken.gltf: "), 0u) << error.message();
+    EXPECT_EQ(error.message().find(path("broken.gltf: ")), 0u) << error.message();
     EXPECT_FALSE(error.reason.empty());
     EXPECT_FALSE(load("missing.glb"));
-    EXPECT_EQ(error.message(), dir + "/missing.glb: No such file or directory");
+    EXPECT_EQ(error.message(), path("missing.glb: No such file or directory"));
     put("model.xyz", "");
     EXPECT_FALSE(load("model.xyz"));
     EXPECT_EQ(error.reason,

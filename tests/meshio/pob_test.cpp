@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
@@ -12,7 +11,6 @@
 #include <fstream>
 #include <limits>
 #include <set>
-#include <sstream>
 #include <string>
 
 #if defined(__linux__)
@@ -21,6 +19,7 @@
 
 #include "gloam/meshio/primitives.h"
 #include "tests/support/mesh_support.h"
+#include "tests/support/scratch.h"
 
 using namespace gloam;
 
@@ -54,25 +53,9 @@ std::string reformatted(const std::string& text) {
     return mesh ? formatPob(*mesh) : "(rejected)";
 }
 
-std::string fileText(const fs::path& path) {
-    std::ostringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
-class PobFiles : public ::testing::Test {
+class PobFiles : public ::testing::Test, protected Scratch {
 protected:
-    void SetUp() override {
-        // Stamped, since two test runs may share the machine's temporary folder.
-        dir =
-            fs::path(::testing::TempDir()) /
-            ("pob_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
+    PobFiles() : Scratch("pob") {}
 };
 
 TEST_F(PobFiles, ExampleLoadsAndSavesByteForByte) {
@@ -88,7 +71,7 @@ TEST_F(PobFiles, ExampleLoadsAndSavesByteForByte) {
     EXPECT_TRUE(uv[1].tu == 1 && uv[1].tv == 0 && uv[2].tu == 0 && uv[2].tv == 1);
 
     ASSERT_TRUE(mesh->savePob(out.string().c_str()));
-    EXPECT_EQ(fileText(out), example);
+    EXPECT_EQ(textOf(out), example);
     EXPECT_FALSE(loadPob((dir / "missing.pob").string().c_str()));
     EXPECT_FALSE(loadPob(dir.string().c_str()));
 
@@ -242,7 +225,7 @@ TEST_F(PobFiles, SaveWritesSourceGeometryRoundedToSixDigits) {
     mesh->update();
     const fs::path file = dir / "saved.pob";
     ASSERT_TRUE(mesh->savePob(file.string().c_str()));
-    const std::string text = fileText(file);
+    const std::string text = textOf(file);
     EXPECT_NE(text.find("\n0.333333 2.5e+06 123.457\n-0 inf -inf\nnan 9.99995e-41 0.5\n"),
               std::string::npos)
         << text;
@@ -287,11 +270,11 @@ TEST_F(PobFiles, FailedSaveReturnsFalseAndKeepsTheOldFile) {
     const bool saved = big->savePob(file.string().c_str());
     setrlimit(RLIMIT_FSIZE, &limit);
     EXPECT_FALSE(saved);
-    EXPECT_EQ(fileText(file), "old");
+    EXPECT_EQ(textOf(file), "old");
 #endif
     EXPECT_TRUE(mesh->savePob(file.string().c_str()));
-    EXPECT_EQ(fileText(file), example);
-    EXPECT_EQ(fileText(dir / "kept.pob.tmp"), "someone else's");
+    EXPECT_EQ(textOf(file), example);
+    EXPECT_EQ(textOf(dir / "kept.pob.tmp"), "someone else's");
     // Nothing else is left behind.
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir))

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "gloam/import/model.h"
 #include "gloam/textures/texture.h"
 #include "tests/support/model_support.h"
+#include "tests/support/scratch.h"
 #include "tool/commands.h"
 
 using namespace gloam;
@@ -19,34 +18,21 @@ using namespace model_support;
 
 namespace {
 
-class Convert : public ::testing::Test {
+class Convert : public ::testing::Test, protected Scratch {
 protected:
+    Convert() : Scratch("convert") {}
     void SetUp() override {
         if (std::string(modelFormats()).find("gltf") == std::string::npos) {
             GTEST_SKIP() << "this build reads no model format but POB and OBJ";
         }
-        std::filesystem::create_directories(dir);
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
     int run(const std::vector<std::string>& args) {
         out.str(""), err.str("");
         return runTool(args, out, err);
     }
-    std::string path(const std::string& name) { return dir + "/" + name; }
-    void put(const std::string& name, const std::string& bytes) {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
-    std::string get(const std::string& name) {
-        std::ostringstream s;
-        s << std::ifstream(path(name), std::ios::binary).rdbuf();
-        return s.str();
-    }
     bool has(const std::string& text, const std::string& part) {
         return text.find(part) != std::string::npos;
     }
-    const std::string dir =
-        ::testing::TempDir() + "convert_" +
-        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     std::ostringstream out, err;
 };
 
@@ -92,8 +78,7 @@ TEST_F(Convert, WindingTurnsRoundBothWaysUnlessKept) {
         ASSERT_EQ(with({"convert", table, path("t.obj")}), ToolOk) << err.str();
         const std::string obj = get("t.obj");
         ASSERT_EQ(with({"convert", path("t.obj"), path("t.pob")}), ToolOk) << err.str();
-        std::ifstream original(table, std::ios::binary);
-        EXPECT_EQ(get("t.pob"), std::string(std::istreambuf_iterator<char>(original), {}));
+        EXPECT_EQ(get("t.pob"), textOf(table));
         // The table's first triangle is 0 1 2 in the engine's winding.
         EXPECT_TRUE(has(obj, keep ? "\nf 1/1 2/" : "\nf 1/1 3/")) << obj.substr(0, 400);
     }

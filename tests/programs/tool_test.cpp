@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "gloam/meshio/primitives.h"
 #include "gloam/textures/texture.h"
 #include "tests/support/mesh_support.h"
+#include "tests/support/scratch.h"
 #include "tool/commands.h"
 #include "tool/mesh_edit.h"
 
@@ -143,26 +142,12 @@ TEST(Picture, AJpegIsTurnedUprightAsItsExifOrientationSays) {
     EXPECT_LT(p.rgb[3 * 8 * 15 + 2], 50);
 }
 
-class Command : public ::testing::Test {
+class Command : public ::testing::Test, protected Scratch {
 protected:
+    Command() : Scratch("tool") {}
     int run(std::vector<std::string> args) {
         out.str(""), err.str("");
         return runTool(args, out, err);
-    }
-    // A folder of the test's own: two test runs may share the machine.
-    void SetUp() override { std::filesystem::create_directories(dir); }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    const std::string dir =
-        ::testing::TempDir() + "tool_" +
-        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
-    std::string path(const std::string& name) { return dir + "/" + name; }
-    void put(const std::string& name, const std::string& bytes) {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
-    std::string get(const std::string& name) {
-        std::ostringstream s;
-        s << std::ifstream(path(name), std::ios::binary).rdbuf();
-        return s.str();
     }
     std::ostringstream out, err;
 };
