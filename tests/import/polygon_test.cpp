@@ -145,20 +145,4 @@ TEST(PolygonSplitter, WhatCannotBeCoveredAddsNothing) {
     }
 }
 
-TEST(PolygonSplitter, TrianglesAndConvexPolygonsKeepTheirCornerOrder) {
-    PolygonSplitter splitter;
-    std::vector<Triangle> triangles;
-    // A triangle as it is, even one with no area.
-    EXPECT_EQ(splitter.split(place({{0, 0}, {1, 1}, {2, 2}}, false, false), triangles),
-              PolygonCover::Exact);
-    // A convex quad, either way round, as a fan from its first corner.
-    for (const bool reversed : {false, true}) {
-        EXPECT_EQ(
-            splitter.split(place({{0, 0}, {2, 0}, {3, 2}, {0, 1}}, true, reversed), triangles),
-            PolygonCover::Exact);
-    }
-    EXPECT_EQ(triangles,
-              (std::vector<Triangle>{{0, 1, 2}, {0, 1, 2}, {0, 2, 3}, {0, 1, 2}, {0, 2, 3}}));
-}
-
 }  // namespace

@@ -51,8 +51,14 @@ TEST(ViewerFraming, AnyMeshIsShownCentredAtTheSameSizeWithDrawableTrianglesOnly)
     };
     for (auto& [name, mesh, radius, triangles] : cases) {
         const Bounds bounds = boundsOf(*mesh);
+        const auto uvSum = [](const Mesh& m) {
+            return m.triCount > 0 ? (*m.triUVs[0])[1].tv + (*m.triUVs[0])[2].tu : 0.0f;
+        };
+        const float firstUvs = uvSum(*mesh);
         const auto shown = placeMesh(std::move(mesh), frameBounds(bounds));
         EXPECT_EQ(shown->triangleCount(), triangles) << name;
+        // The first triangle is drawable in each, and keeps its picture.
+        EXPECT_EQ(triangles > 0 ? uvSum(*shown) : firstUvs, firstUvs) << name;
         EXPECT_EQ(boundsOf(*shown).counted, bounds.counted) << name;
         double farthest = 0;
         for (int i = 0; i < shown->vertexCount(); ++i) {
