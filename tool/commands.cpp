@@ -365,7 +365,7 @@ private:
     }
 
     static std::string partLabel(const Model& model, std::size_t i) {
-        return "part " + std::to_string(i + 1) + " '" + model.parts[i].name + "'";
+        return "part #" + std::to_string(i + 1) + " '" + model.parts[i].name + "'";
     }
 
     // Reads a model, telling the user what the reader left out or mended and

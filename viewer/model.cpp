@@ -53,7 +53,7 @@ bool loadShownModel(const std::string& path, const std::string& picturePath, boo
         ShownPart placed;
         placed.name = part.name;
         const std::string who =
-            several ? "part " + std::to_string(i + 1) + " (" + part.name + ")" : baseName(path);
+            several ? "part #" + std::to_string(i + 1) + " (" + part.name + ")" : baseName(path);
         std::string picture;
         if (!part.picture.rgb.empty()) {
             placed.pixels = std::move(part.picture.rgb);

@@ -174,7 +174,7 @@ void finish(const std::string& path, const std::string& ext, bool turned, Model&
         ModelPart& part = model.parts[i];
         if (!part.pictureName.empty() && part.pictureFile.empty()) findPicture(path, part, seen);
         if (litFromInside(*part.mesh)) {
-            std::string text = "part " + std::to_string(i + 1) + " '" + part.name +
+            std::string text = "part #" + std::to_string(i + 1) + " '" + part.name +
                                "' is closed and would be lit from inside";
             if (ext != "pob") {
                 text += turned ? ": its file winds it against the format's rule, and keeping the "

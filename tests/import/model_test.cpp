@@ -98,7 +98,7 @@ TEST_F(Models, ClosedPartsWoundToBeLitFromInsideAreNamed) {
             EXPECT_EQ(model.parts[0].name, file);
             ASSERT_EQ(model.warnings.size(), keep ? 1u : 0u) << file;
             if (keep) {
-                EXPECT_EQ(model.warnings[0].find("part 1 '" + std::string(file) + "' is closed"),
+                EXPECT_EQ(model.warnings[0].find("part #1 '" + std::string(file) + "' is closed"),
                           0u);
             }
         }

@@ -41,11 +41,11 @@ TEST_F(Convert, SeveralPartsGiveNumberedFilesAndAListing) {
     put("wood.tga", tga());
     ASSERT_EQ(run({"convert", path("scene.gltf"), path("out.pob")}), ToolOk) << err.str();
     EXPECT_TRUE(has(out.str(), path("out-1.pob") +
-                                   ": part 1 'embedded', 6 vertices, 2 triangles\n" +
+                                   ": part #1 'embedded', 6 vertices, 2 triangles\n" +
                                    path("out-1.bmp") + ": 2 x 2 from embedded picture *0\n"))
         << out.str();
     EXPECT_TRUE(has(out.str(), path("out-2.bmp") + ": 2 x 2 from " + path("wood.tga")));
-    EXPECT_TRUE(has(err.str(), "part 3 'missing': pictures\\missing.png not found")) << err.str();
+    EXPECT_TRUE(has(err.str(), "part #3 'missing': pictures\\missing.png not found")) << err.str();
     for (const char* name : {"out-1.pob", "out-2.pob", "out-3.pob", "out-1.bmp", "out-2.bmp"}) {
         EXPECT_TRUE(std::filesystem::exists(path(name))) << name;
     }
@@ -58,11 +58,11 @@ TEST_F(Convert, SeveralPartsGiveNumberedFilesAndAListing) {
 
     ASSERT_EQ(run({"info", path("scene.gltf")}), ToolOk);
     EXPECT_TRUE(has(out.str(),
-                    ": 3 parts\n  part 1 'embedded': 6 vertices, 2 triangles, picture "
+                    ": 3 parts\n  part #1 'embedded': 6 vertices, 2 triangles, picture "
                     "2 x 2 from embedded picture *0\n"))
         << out.str();
     EXPECT_TRUE(has(out.str(),
-                    "part 3 'missing': 3 vertices, 1 triangle, picture "
+                    "part #3 'missing': 3 vertices, 1 triangle, picture "
                     "pictures\\missing.png not used"));
 }
 
@@ -91,7 +91,7 @@ TEST_F(Convert, WindingTurnsRoundBothWaysUnlessKept) {
     EXPECT_TRUE(
         has(get("turned.pob"), "#Triangles, 1 per line, vertex num for point 1,2,3\n0 2 1\n"));
     EXPECT_EQ(run({"convert", path("solid.ply"), path("s.pob"), "--keep-winding"}), ToolOk);
-    EXPECT_TRUE(has(err.str(), "part 1 'solid.ply' is closed and would be lit from inside"));
+    EXPECT_TRUE(has(err.str(), "part #1 'solid.ply' is closed and would be lit from inside"));
     EXPECT_EQ(
         run({"convert", path("solid.ply"), path("s.pob"), "--flip-winding", "--keep-winding"}),
         ToolBadUsage);
